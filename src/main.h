@@ -1,0 +1,22 @@
+// Program entry globals and the display: the window, its OpenGL context and
+// the 4:3 viewport.
+#pragma once
+
+#include <SDL.h>
+#include <lua.hpp>
+
+#include "vecco.h"
+
+extern bool quit_flag;
+extern lua_State* script_state;
+
+extern SDL_Window* screen_window;
+extern bool is_fullscreen;
+extern SDL_GLContext gl_context;
+extern fcolor clear_color;
+
+int screen_open(int ScreenW, int ScreenH, bool IsFullscreen, bool IsResizable);
+void refresh_gl_viewport_from_window_size();
+void toggle_fullscreen();
+
+int script_open();

@@ -1,0 +1,24 @@
+// A recording stand-in for libGL and libGLU: every call the host makes is
+// kept with its arguments, so tests can assert exact call sequences.
+#pragma once
+
+#include <string>
+#include <vector>
+
+struct gl_call {
+    std::string name;
+    std::vector<double> args;
+    std::vector<unsigned char> data;  // the pixels of a glTexImage2D
+    std::string text;                 // "glEnable(0x0BE2)", enums in hex
+};
+
+extern std::vector<gl_call> gl_calls;
+// When false the stand-in does nothing at all (for benchmarks).
+extern bool gl_record_enabled;
+
+// Forgets every call and restarts texture names at 1.
+void gl_record_reset();
+// The text form of every recorded call, in order.
+std::vector<std::string> gl_call_texts();
+// The recorded calls whose name is Name.
+std::vector<gl_call> gl_calls_named(const std::string& Name);
