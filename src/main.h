@@ -20,3 +20,8 @@ void refresh_gl_viewport_from_window_size();
 void toggle_fullscreen();
 
 int script_open();
+
+// The milliseconds still to wait before a pass that starts at NewTicks, when
+// the pass before it compared against Ticks; negative when late. Defined
+// across the wrap of the 32-bit millisecond counter.
+int frame_wait_ticks(Uint32 Ticks, Uint32 NewTicks);
