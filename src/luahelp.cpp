@@ -117,3 +117,64 @@ void luahelp_table_clear(lua_State* L, const std::string& Name) {
     lua_pushnil(L);
     set_field_from_top(L);
 }
+
+// ---------------------------------------------------------------- path tables and string sets
+
+namespace {
+
+void log_subpath_failure(const char** Path, const char* Failing) {
+    log_line('!', "luahelp get path table fatal: couldn't get subpath ``", Failing, "''");
+    log_line('!', "--- fullpath is: ");
+    for (const char** Segment = Path; *Segment; ++Segment) log_line('!', "--- ``", *Segment, "''");
+}
+
+}  // namespace
+
+void luahelp_get_path_table(lua_State* L, const char** Path) {
+    if (!Path[0]) {
+        log_line('*', "luahelp get path table fatal: didn't pass any path segments in, not pushing anything");
+        return;
+    }
+    lua_rawgeti(L, LUA_REGISTRYINDEX, LUA_RIDX_GLOBALS);
+    lua_pushstring(L, Path[0]);
+    lua_gettable(L, -2);
+    if (!lua_istable(L, -1)) {
+        log_line('*', "luahelp get path table fatal: global ", Path[0], " isn't a table");
+        lua_pop(L, 2);
+        return;
+    }
+    // Stack: globals, current table.
+    for (const char** Segment = Path + 1; *Segment; ++Segment) {
+        lua_pushstring(L, *Segment);
+        lua_gettable(L, -2);
+        if (!lua_istable(L, -1)) {
+            log_subpath_failure(Path, *Segment);
+            lua_pop(L, 3);
+            return;
+        }
+        lua_remove(L, -2);
+    }
+    lua_remove(L, -2);
+}
+
+std::set<std::string> luahelp_getstrings(lua_State* L) {
+    std::set<std::string> Strings;
+    if (!lua_istable(L, -1)) return Strings;
+    lua_pushnil(L);
+    while (lua_next(L, -2)) {
+        // Converting the value (never the key) keeps the traversal intact.
+        if (lua_isstring(L, -1))
+            Strings.insert(lua_tostring(L, -1));
+        else
+            log_line('!', "luahelp getstrings warning: encountered non-string element, skipping");
+        lua_pop(L, 1);
+    }
+    return Strings;
+}
+
+std::set<std::string> luahelp_table_getstrings(lua_State* L, const std::string& Name) {
+    push_field(L, Name);
+    std::set<std::string> Strings = luahelp_getstrings(L);
+    lua_pop(L, 1);
+    return Strings;
+}

@@ -5,6 +5,7 @@
 #include <cmath>
 #include <functional>
 #include <sstream>
+#include <vector>
 
 #include "die.h"
 
@@ -243,4 +244,123 @@ TEST(TableSetters, StoresGoThroughNewindexInOrder) {
     luahelp_table_setrpos(S.L, "v", mkrpos(1, 2, 3));
     lua_pop(S.L, 1);
     EXPECT_EQ(S.eval_string("table.concat(log, ' ')"), "v_x=1 v_y=2 v_z=3");
+}
+
+// ---------------------------------------------------------------- path tables
+
+TEST(PathTable, FoundTableIsLeftOnTop) {
+    struct path_case {
+        std::vector<const char*> Path;
+        const char* Found;  // expression of the table expected on top
+    };
+    const path_case Cases[] = {
+        {{"g", nullptr}, "g"},
+        {{"g", "a", nullptr}, "g.a"},
+        {{"g", "a", "b", nullptr}, "g.a.b"},
+        {{"m", "x", nullptr}, "m.x"},  // through __index
+    };
+    for (const path_case& C : Cases) {
+        lua_fixture S;
+        S.run("g = {a = {b = {}}, n = 3} m = setmetatable({}, {__index = function() return g end})");
+        lua_pushstring(S.L, "below");
+        const int Top = lua_gettop(S.L);
+        const std::string Out = captured([&] { luahelp_get_path_table(S.L, const_cast<const char**>(C.Path.data())); });
+        EXPECT_EQ(Out, "");
+        ASSERT_EQ(lua_gettop(S.L), Top + 1) << C.Found;
+        S.push(C.Found);
+        EXPECT_TRUE(lua_rawequal(S.L, -1, -2)) << C.Found;
+        EXPECT_STREQ(lua_tostring(S.L, -3), "below");
+    }
+}
+
+TEST(PathTable, FailuresLogAndLeaveNothing) {
+    struct path_case {
+        std::vector<const char*> Path;
+        const char* Log;
+    };
+    const path_case Cases[] = {
+        {{nullptr},
+         "* luahelp get path table fatal: didn't pass any path segments in, not pushing anything\n"},
+        {{"absent", nullptr}, "* luahelp get path table fatal: global absent isn't a table\n"},
+        {{"n", "a", nullptr}, "* luahelp get path table fatal: global n isn't a table\n"},
+        {{"g", "n", "b", nullptr},
+         "! luahelp get path table fatal: couldn't get subpath ``n''\n"
+         "! --- fullpath is: \n"
+         "! --- ``g''\n"
+         "! --- ``n''\n"
+         "! --- ``b''\n"},
+        {{"g", "a", "zz", nullptr},
+         "! luahelp get path table fatal: couldn't get subpath ``zz''\n"
+         "! --- fullpath is: \n"
+         "! --- ``g''\n"
+         "! --- ``a''\n"
+         "! --- ``zz''\n"},
+    };
+    for (const path_case& C : Cases) {
+        lua_fixture S;
+        S.run("g = {a = {b = {}}, n = 3} n = 3");
+        lua_pushstring(S.L, "below");
+        const int Top = lua_gettop(S.L);
+        const std::string Out = captured([&] { luahelp_get_path_table(S.L, const_cast<const char**>(C.Path.data())); });
+        EXPECT_EQ(Out, C.Log);
+        EXPECT_EQ(lua_gettop(S.L), Top);
+        EXPECT_STREQ(lua_tostring(S.L, -1), "below");
+    }
+}
+
+TEST(PathTable, UsesTheGlobalsTableNotALocalEnvironment) {
+    lua_fixture S;
+    S.run("g = {}");
+    lua_newtable(S.L);  // a table with no field g on top makes no difference
+    const char* Path[] = {"g", nullptr};
+    luahelp_get_path_table(S.L, Path);
+    ASSERT_EQ(lua_gettop(S.L), 2);
+    EXPECT_TRUE(lua_istable(S.L, -1));
+}
+
+// ---------------------------------------------------------------- string sets
+
+TEST(StringSets, TextValuesSortedOnceEachWithWarnings) {
+    lua_fixture S;
+    S.run("t = {'b', 'a', 7, 'b', true, x = 'ab\\0zz', [{}] = 'k', f = print, s = {'nested'}, '\\200', 'a '}");
+    S.push("t");
+    std::set<std::string> Got;
+    const std::string Out = captured([&] { expect_stack_kept(S.L, [&] { Got = luahelp_getstrings(S.L); }); });
+    const std::set<std::string> Expected = {"7", "a", "a ", "ab", "b", "k", "\xC8"};
+    EXPECT_EQ(Got, Expected);
+    EXPECT_EQ(std::vector<std::string>(Got.begin(), Got.end()).back(), "\xC8");  // bytes compare unsigned
+    const std::string Warning = "! luahelp getstrings warning: encountered non-string element, skipping\n";
+    EXPECT_EQ(Out, Warning + Warning + Warning);  // true, print, the nested table
+    lua_pop(S.L, 1);
+    EXPECT_EQ(S.eval_string("type(t[3])"), "number");
+}
+
+TEST(StringSets, NonTablesGiveTheEmptySetSilently) {
+    for (const char* Value : {"nil", "'text'", "5", "print"}) {
+        lua_fixture S;
+        S.push(Value);
+        std::set<std::string> Got = {"x"};
+        const std::string Out = captured([&] { expect_stack_kept(S.L, [&] { Got = luahelp_getstrings(S.L); }); });
+        EXPECT_TRUE(Got.empty()) << Value;
+        EXPECT_EQ(Out, "") << Value;
+    }
+}
+
+TEST(StringSets, NamedField) {
+    lua_fixture S;
+    S.push("{names = {'z', 'y', 'z'}, text = 'abc', ['1'] = {'string key'}, {'array'}}");
+    std::set<std::string> Names, Text, Absent, Digit;
+    const std::string Out = captured([&] {
+        expect_stack_kept(S.L, [&] {
+            Names = luahelp_table_getstrings(S.L, "names");
+            Text = luahelp_table_getstrings(S.L, "text");
+            Absent = luahelp_table_getstrings(S.L, "absent");
+            Digit = luahelp_table_getstrings(S.L, "1");
+        });
+    });
+    EXPECT_EQ(Names, (std::set<std::string>{"y", "z"}));
+    EXPECT_TRUE(Text.empty());
+    EXPECT_TRUE(Absent.empty());
+    EXPECT_EQ(Digit, (std::set<std::string>{"string key"}));
+    EXPECT_EQ(Out, "");
 }
