@@ -1,6 +1,11 @@
 #include "luahelp.h"
 
+#include <algorithm>
+#include <cmath>
+#include <vector>
+
 #include "die.h"
+#include "filehelp.h"
 
 namespace {
 
@@ -178,3 +183,174 @@ std::set<std::string> luahelp_table_getstrings(lua_State* L, const std::string& 
     lua_pop(L, 1);
     return Strings;
 }
+
+// ---------------------------------------------------------------- value stream
+
+namespace {
+
+// Deeper tables are neither written nor read: each level costs a C frame and
+// a few script stack slots, and no script builds anything near this deep.
+const int MaxTableDepth = 200;
+
+// Tables being written, outermost first: the enclosing tables of the current one.
+typedef std::vector<const void*> open_tables;
+
+void put_object(lua_State* L, int Index, std::ostream& Dest, open_tables& Open);
+
+// Writes the code of a value that reads back as nil, in place of a table that
+// cannot be written; inside a table the entry is then dropped by the reader.
+void put_refused_table(std::ostream& Dest, const char* Why) {
+    log_line('!', "fput lua object warning: ", Why, ", writing nil");
+    fput_int(Dest, LUA_TNONE);
+}
+
+// Index is absolute, so a table key is walked just as a table value is.
+void put_table(lua_State* L, int Index, std::ostream& Dest, open_tables& Open) {
+    const void* Table = lua_topointer(L, Index);
+    if (std::find(Open.begin(), Open.end(), Table) != Open.end())
+        return put_refused_table(Dest, "table contains itself");
+    if (int(Open.size()) >= MaxTableDepth)
+        return put_refused_table(Dest, "tables nested too deeply");
+    if (!lua_checkstack(L, 2)) return put_refused_table(Dest, "no room on the script stack");
+
+    fput_int(Dest, LUA_TTABLE);
+    int NumEntries = 0;
+    lua_pushnil(L);
+    while (lua_next(L, Index)) {
+        ++NumEntries;
+        lua_pop(L, 1);
+    }
+    fput_int(Dest, NumEntries);
+
+    Open.push_back(Table);
+    lua_pushnil(L);
+    while (lua_next(L, Index)) {
+        const int Value = lua_gettop(L);
+        put_object(L, Value - 1, Dest, Open);
+        put_object(L, Value, Dest, Open);
+        lua_pop(L, 1);
+    }
+    Open.pop_back();
+}
+
+void put_object(lua_State* L, int Index, std::ostream& Dest, open_tables& Open) {
+    const int Type = lua_type(L, Index);
+    if (Type == LUA_TTABLE) return put_table(L, Index, Dest, Open);
+    fput_int(Dest, Type);
+    switch (Type) {
+        case LUA_TNIL:
+            break;
+        case LUA_TBOOLEAN:
+            fput_int(Dest, lua_toboolean(L, Index) ? 1 : 0);
+            break;
+        case LUA_TNUMBER:
+            fput_double(Dest, lua_tonumber(L, Index));
+            break;
+        case LUA_TSTRING:
+            fput_string(Dest, lua_tostring(L, Index));
+            break;
+        default:
+            log_line('!', "fput lua object warning: unsupported object type ", Type);
+            break;
+    }
+}
+
+// Index 0, or a negative index reaching below the bottom of the stack, names
+// no value (the interpreter would read outside the stack for them).
+bool names_no_value(lua_State* L, int StackID) {
+    return StackID == 0 || (StackID < 0 && StackID > LUA_REGISTRYINDEX && -StackID > lua_gettop(L));
+}
+
+int get_object(lua_State* L, std::istream& Source, int Depth);
+
+// Reads one key and value record into the table on top. Returns false when
+// the stream failed on the way, so the caller reads no further.
+bool get_entry(lua_State* L, std::istream& Source, int Depth) {
+    const int Pushed = get_object(L, Source, Depth) + get_object(L, Source, Depth);
+    if (!Source) {
+        lua_pop(L, Pushed);
+        return false;
+    }
+    if (Pushed != 2) {
+        log_line('!', "fget lua object warning: nil record inside a table, skipping the entry");
+        lua_pop(L, Pushed);
+    } else if (lua_isnil(L, -2)) {
+        // The key's record was of an unsupported type, already reported.
+        lua_pop(L, 2);
+    } else if (lua_type(L, -2) == LUA_TNUMBER && std::isnan(lua_tonumber(L, -2))) {
+        log_line('!', "fget lua object warning: NaN table key, skipping the entry");
+        lua_pop(L, 2);
+    } else {
+        lua_settable(L, -3);
+    }
+    return true;
+}
+
+// Pushes the table of a table record (nil when it lies too deep). A read that
+// cannot go on marks the stream failed, so enclosing tables stop too.
+void get_table(lua_State* L, std::istream& Source, int Depth) {
+    if (Depth > MaxTableDepth) {
+        log_line('!', "fget lua object warning: tables nested too deeply, stopping the read");
+        Source.setstate(std::ios::failbit);
+        lua_pushnil(L);
+        return;
+    }
+    const int NumEntries = fget_int(Source);
+    lua_newtable(L);
+    if (!Source) return;
+    if (NumEntries < 0) {
+        log_line('!', "fget lua object warning: negative entry count ", NumEntries, ", reading an empty table");
+        return;
+    }
+    if (!lua_checkstack(L, 2)) {
+        log_line('!', "fget lua object warning: no room on the script stack, stopping the read");
+        Source.setstate(std::ios::failbit);
+        return;
+    }
+    for (int i = 0; i < NumEntries; ++i)
+        if (!get_entry(L, Source, Depth + 1)) return;
+}
+
+// Reads one record and pushes its value; returns the count of values pushed:
+// 0 for a nil record or when the stream ends before a type code, else 1.
+int get_object(lua_State* L, std::istream& Source, int Depth) {
+    const int Type = fget_int(Source);
+    if (!Source) return 0;
+    switch (Type) {
+        case LUA_TNIL:
+            return 0;
+        case LUA_TBOOLEAN:
+            lua_pushboolean(L, fget_int(Source) != 0);
+            break;
+        case LUA_TNUMBER:
+            lua_pushnumber(L, fget_double(Source));
+            break;
+        case LUA_TSTRING: {
+            const std::string Text = fget_string(Source);
+            lua_pushlstring(L, Text.data(), Text.size());
+            break;
+        }
+        case LUA_TTABLE:
+            get_table(L, Source, Depth);
+            break;
+        default:
+            log_line('!', "fget lua object warning: unsupported object type ", Type);
+            lua_pushnil(L);
+            break;
+    }
+    return 1;
+}
+
+}  // namespace
+
+void fput_lua_object(lua_State* L, int StackID, std::ostream& Dest) {
+    open_tables Open;
+    if (names_no_value(L, StackID)) {
+        fput_int(Dest, LUA_TNONE);
+        log_line('!', "fput lua object warning: unsupported object type ", LUA_TNONE);
+        return;
+    }
+    put_object(L, lua_absindex(L, StackID), Dest, Open);
+}
+
+void fget_lua_object(lua_State* L, std::istream& Source) { get_object(L, Source, 1); }

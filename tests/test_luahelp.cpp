@@ -364,3 +364,329 @@ TEST(StringSets, NamedField) {
     EXPECT_EQ(Digit, (std::set<std::string>{"string key"}));
     EXPECT_EQ(Out, "");
 }
+
+// ---------------------------------------------------------------- value stream
+
+namespace {
+
+// "05000000 01" -> the bytes 05 00 00 00 01; blanks are ignored.
+std::string hex(const std::string& Text) {
+    std::string Bytes;
+    std::string Digits;
+    for (char C : Text)
+        if (C != ' ') Digits += C;
+    for (size_t i = 0; i + 1 < Digits.size(); i += 2) Bytes += char(std::stoi(Digits.substr(i, 2), nullptr, 16));
+    return Bytes;
+}
+
+// A script state with a printer of values that sorts table entries, so two
+// equal values print the same.
+struct stream_fixture : lua_fixture {
+    stream_fixture() {
+        run("function dump(v)\n"
+            "  if type(v) == 'number' then return string.format('n:%.17g', v) end\n"
+            "  if type(v) ~= 'table' then return type(v) .. ':' .. tostring(v) end\n"
+            "  local keys, parts = {}, {}\n"
+            "  for k in pairs(v) do keys[#keys + 1] = k end\n"
+            "  table.sort(keys, function(a, b) return dump(a) < dump(b) end)\n"
+            "  for _, k in ipairs(keys) do parts[#parts + 1] = '[' .. dump(k) .. ']=' .. dump(v[k]) end\n"
+            "  return '{' .. table.concat(parts, ',') .. '}'\n"
+            "end");
+    }
+    // Writes the value of an expression from the top of the stack; checks
+    // the writer kept the stack.
+    std::string write(const std::string& Expression) {
+        push(Expression);
+        std::ostringstream Dest;
+        expect_stack_kept(L, [&] { fput_lua_object(L, -1, Dest); });
+        lua_pop(L, 1);
+        return Dest.str();
+    }
+    // Reads one record into the global "got" (nil when nothing was pushed);
+    // returns the count of values pushed and the bytes left unread.
+    int read(const std::string& Bytes, std::string* Left = nullptr) {
+        std::istringstream Source(Bytes);
+        lua_pushstring(L, "marker");
+        const int Top = lua_gettop(L);
+        fget_lua_object(L, Source);
+        const int Pushed = lua_gettop(L) - Top;
+        EXPECT_TRUE(Pushed == 0 || Pushed == 1) << Pushed;
+        if (Pushed == 0) lua_pushnil(L);
+        lua_setglobal(L, "got");
+        lua_settop(L, Top);
+        EXPECT_STREQ(lua_tostring(L, -1), "marker");
+        lua_pop(L, 1);
+        if (Left) {
+            Source.clear();
+            *Left = Bytes.substr(std::min<size_t>(Bytes.size(), size_t(std::streamoff(Source.tellg()))));
+        }
+        return Pushed;
+    }
+};
+
+}  // namespace
+
+TEST(ValueStream, RecordLayouts) {
+    struct layout_case {
+        const char* Expression;
+        const char* Bytes;
+    };
+    const layout_case Cases[] = {
+        {"{x = 1}", "05000000 01000000 04000000 01000000 78 03000000 000000000000F03F"},
+        {"true", "01000000 01000000"},
+        {"false", "01000000 00000000"},
+        {"nil", "00000000"},
+        {"1", "03000000 000000000000F03F"},
+        {"-2.5", "03000000 00000000000004C0"},
+        {"'abc'", "04000000 03000000 616263"},
+        {"''", "04000000 00000000"},
+        {"'ab\\0cd'", "04000000 02000000 6162"},
+        {"{}", "05000000 00000000"},
+        {"{true}", "05000000 01000000 03000000 000000000000F03F 01000000 01000000"},
+        {"{[false] = {}}", "05000000 01000000 01000000 00000000 05000000 00000000"},
+    };
+    for (const layout_case& C : Cases) {
+        stream_fixture S;
+        EXPECT_EQ(S.write(C.Expression), hex(C.Bytes)) << C.Expression;
+    }
+}
+
+TEST(ValueStream, RoundTripsConsumeExactlyWhatWasWritten) {
+    const char* const Values[] = {
+        "true", "false", "0", "-2.5", "1e300", "''", "'text'", "{}",
+        "{x = 1, y = 'two', [3] = true, [-0.5] = false, [true] = 7}",
+        "{a = {b = {c = {'deep'}}}, list = {1, 2, 3, 'four'}}",
+        "{[{1, 2}] = 'table key', [{}] = {}}",
+        "(function() local s = {v = 1} return {s, s, k = s} end)()",
+    };
+    for (const char* Value : Values) {
+        stream_fixture S;
+        const std::string Bytes = S.write(Value);
+        std::string Left;
+        ASSERT_EQ(S.read(Bytes + hex("01000000 01000000"), &Left), 1) << Value;
+        EXPECT_EQ(Left, hex("01000000 01000000")) << Value;
+        EXPECT_EQ(S.eval_string("dump(got)"), S.eval_string("dump(" + std::string(Value) + ")")) << Value;
+    }
+}
+
+TEST(ValueStream, NilWritesTheCodeAndReadsAsNothing) {
+    stream_fixture S;
+    EXPECT_EQ(S.write("nil"), hex("00000000"));
+    std::string Left;
+    EXPECT_EQ(S.read(hex("00000000 03000000"), &Left), 0);
+    EXPECT_EQ(Left, hex("03000000"));
+}
+
+TEST(ValueStream, SharedTableReadsBackAsTwoTables) {
+    stream_fixture S;
+    S.read(S.write("(function() local s = {v = 1} return {s, s} end)()"));
+    EXPECT_EQ(S.eval_string("got[1] ~= got[2] and got[1].v == got[2].v"), "true");
+}
+
+TEST(ValueStream, KeysKeepTheirTypes) {
+    stream_fixture S;
+    S.read(S.write("{[1] = 'number', ['1'] = 'string', [true] = 'boolean'}"));
+    EXPECT_EQ(S.eval_string("got[1] .. ' ' .. got['1'] .. ' ' .. got[true]"), "number string boolean");
+}
+
+TEST(ValueStream, ReaderTakesAnyNonZeroBooleanAsTrue) {
+    stream_fixture S;
+    S.read(hex("01000000 07000000"));
+    EXPECT_EQ(S.eval_string("got"), "true");
+    S.read(hex("01000000 000000FF"));
+    EXPECT_EQ(S.eval_string("got"), "true");
+}
+
+TEST(ValueStream, UnsupportedValuesTravelAsBareCodes) {
+    stream_fixture S;
+    std::string Bytes;
+    std::string Out = captured([&] { Bytes = S.write("{f = print, k = 1}"); });
+    EXPECT_EQ(Out, "! fput lua object warning: unsupported object type 6\n");
+    EXPECT_EQ(Bytes.size(), size_t(4 + 4 + (4 + 4 + 1 + 4) + (4 + 4 + 1 + 4 + 8)));
+    EXPECT_NE(Bytes.find(hex("04000000 01000000 66 06000000")), std::string::npos);
+    Out = captured([&] { S.read(Bytes); });
+    EXPECT_EQ(Out, "! fget lua object warning: unsupported object type 6\n");
+    EXPECT_EQ(S.eval_string("dump(got)"), "{[string:k]=n:1}");
+
+    // Light userdata (2), coroutines (8) and full userdata (7) alike.
+    lua_pushlightuserdata(S.L, &S);
+    std::ostringstream Light;
+    Out = captured([&] { fput_lua_object(S.L, -1, Light); });
+    lua_pop(S.L, 1);
+    EXPECT_EQ(Light.str(), hex("02000000"));
+    EXPECT_EQ(Out, "! fput lua object warning: unsupported object type 2\n");
+    EXPECT_EQ(S.write("coroutine.create(print)"), hex("08000000"));
+    EXPECT_EQ(S.write("io.stdout"), hex("07000000"));
+}
+
+TEST(ValueStream, IndexWithoutValueWritesMinusOne) {
+    stream_fixture S;
+    lua_pushnumber(S.L, 1);
+    for (int StackID : {5, -3, 0}) {
+        std::ostringstream Dest;
+        const int Top = lua_gettop(S.L);
+        const std::string Out = captured([&] { fput_lua_object(S.L, StackID, Dest); });
+        EXPECT_EQ(lua_gettop(S.L), Top);
+        EXPECT_EQ(Dest.str(), hex("FFFFFFFF")) << StackID;
+        EXPECT_EQ(Out, "! fput lua object warning: unsupported object type -1\n") << StackID;
+    }
+    lua_pop(S.L, 1);
+    for (const char* Code : {"FFFFFFFF", "02000000", "06000000", "09000000", "FBFFFFFF"}) {
+        std::string Left;
+        const std::string Out = captured([&] { EXPECT_EQ(S.read(hex(Code) + "z", &Left), 1); });
+        EXPECT_EQ(S.eval_string("got"), "nil");
+        EXPECT_EQ(Left, "z");
+        const int Type = int(std::stoul(std::string(Code).substr(6, 2) + std::string(Code).substr(4, 2) +
+                                            std::string(Code).substr(2, 2) + std::string(Code).substr(0, 2),
+                                        nullptr, 16));
+        EXPECT_EQ(Out, "! fget lua object warning: unsupported object type " + std::to_string(Type) + "\n");
+    }
+}
+
+TEST(ValueStream, WriterWalksATableAtAnAbsoluteIndex) {
+    stream_fixture S;
+    S.push("{x = 1}");
+    const int Table = lua_gettop(S.L);
+    std::ostringstream Dest;
+    fput_lua_object(S.L, Table, Dest);
+    EXPECT_EQ(Dest.str(), hex("05000000 01000000 04000000 01000000 78 03000000 000000000000F03F"));
+    EXPECT_EQ(lua_gettop(S.L), Table);
+    lua_pop(S.L, 1);
+}
+
+// ---------------------------------------------------------------- value stream: refused and corrupt input
+
+TEST(ValueStream, TableThatContainsItselfIsCut) {
+    struct cycle_case {
+        const char* Build;     // chunk returning the table to write
+        const char* ReadBack;  // dump of what the reader makes of it
+        int Warnings;
+    };
+    const cycle_case Cases[] = {
+        {"local t = {v = 1} t.self = t return t", "{[string:v]=n:1}", 1},
+        {"local a = {} a.b = {c = {up = a, w = 2}} return a", "{[string:b]={[string:c]={[string:w]=n:2}}}", 1},
+        {"local t = {} t[t] = 'key' t[1] = t t.ok = true return t", "{[string:ok]=boolean:true}", 2},
+        {"local s = {} return {s, {s}}", "{[n:1]={},[n:2]={[n:1]={}}}", 0},
+    };
+    for (const cycle_case& C : Cases) {
+        stream_fixture S;
+        S.run("function build() " + std::string(C.Build) + " end");
+        std::string Bytes;
+        const std::string WriteLog = captured([&] { Bytes = S.write("build()"); });
+        std::string Expected;
+        for (int i = 0; i < C.Warnings; ++i)
+            Expected += "! fput lua object warning: table contains itself, writing nil\n";
+        EXPECT_EQ(WriteLog, Expected) << C.Build;
+        std::string Left = "?";
+        captured([&] { EXPECT_EQ(S.read(Bytes, &Left), 1); });
+        EXPECT_EQ(Left, "") << C.Build;
+        EXPECT_EQ(S.eval_string("dump(got)"), C.ReadBack) << C.Build;
+    }
+}
+
+TEST(ValueStream, DepthIsBoundedOnBothSides) {
+    stream_fixture S;
+    S.run("function nest(n) local t = {} for i = 1, n - 1 do t = {t} end return t end");
+    S.run("function depth(t) local d = 0 while type(t) == 'table' do d = d + 1 t = t[1] end return d end");
+
+    std::string Bytes;
+    std::string Out = captured([&] { Bytes = S.write("nest(200)"); });
+    EXPECT_EQ(Out, "");
+    Out = captured([&] { S.read(Bytes); });
+    EXPECT_EQ(Out, "");
+    EXPECT_EQ(S.eval_string("depth(got)"), "200");
+
+    Out = captured([&] { Bytes = S.write("nest(1000)"); });
+    EXPECT_EQ(Out, "! fput lua object warning: tables nested too deeply, writing nil\n");
+    Out = captured([&] { S.read(Bytes); });
+    EXPECT_EQ(S.eval_string("depth(got)"), "200");
+
+    // A foreign stream nesting deeper than the writer ever does: the read
+    // stops, and the caller still gets one table.
+    std::string Deep;
+    for (int i = 0; i < 300; ++i) Deep += hex("05000000 01000000 03000000 000000000000F03F");
+    Deep += hex("05000000 00000000");
+    std::istringstream Source(Deep);
+    const int Top = lua_gettop(S.L);
+    Out = captured([&] { fget_lua_object(S.L, Source); });
+    EXPECT_EQ(Out, "! fget lua object warning: tables nested too deeply, stopping the read\n");
+    EXPECT_EQ(lua_gettop(S.L), Top + 1);
+    EXPECT_TRUE(lua_istable(S.L, -1));
+    EXPECT_TRUE(Source.fail());
+    lua_pop(S.L, 1);
+}
+
+TEST(ValueStream, BadEntriesAreSkippedAndTheRestRead) {
+    struct entry_case {
+        const char* Name;
+        const char* Entry;  // one key and value, between a good entry before and after
+        const char* Log;
+    };
+    const entry_case Cases[] = {
+        {"nil key", "00000000 03000000 000000000000F03F",
+         "! fget lua object warning: nil record inside a table, skipping the entry\n"},
+        {"nil value", "03000000 000000000000F03F 00000000",
+         "! fget lua object warning: nil record inside a table, skipping the entry\n"},
+        {"nil both", "00000000 00000000", "! fget lua object warning: nil record inside a table, skipping the entry\n"},
+        {"NaN key", "03000000 000000000000F87F 01000000 01000000",
+         "! fget lua object warning: NaN table key, skipping the entry\n"},
+        {"function key", "06000000 01000000 01000000", "! fget lua object warning: unsupported object type 6\n"},
+        {"function value", "04000000 01000000 66 06000000",
+         "! fget lua object warning: unsupported object type 6\n"},
+        {"table key", "05000000 00000000 04000000 01000000 76", ""},
+    };
+    for (const entry_case& C : Cases) {
+        stream_fixture S;
+        const std::string Bytes = hex(std::string("05000000 03000000") +
+                                      "04000000 01000000 61 01000000 01000000" + C.Entry +
+                                      "04000000 01000000 62 01000000 00000000" + "03000000");
+        std::string Left;
+        const std::string Out = captured([&] { EXPECT_EQ(S.read(Bytes, &Left), 1); });
+        EXPECT_EQ(Out, C.Log) << C.Name;
+        EXPECT_EQ(Left, hex("03000000")) << C.Name;
+        EXPECT_EQ(S.eval_string("got.a and not got.b"), "true") << C.Name;
+    }
+}
+
+TEST(ValueStream, NegativeEntryCountReadsAnEmptyTable) {
+    stream_fixture S;
+    std::string Left;
+    const std::string Out = captured([&] { S.read(hex("05000000 FEFFFFFF 01000000"), &Left); });
+    EXPECT_EQ(Out, "! fget lua object warning: negative entry count -2, reading an empty table\n");
+    EXPECT_EQ(S.eval_string("dump(got)"), "{}");
+    EXPECT_EQ(Left, hex("01000000"));
+}
+
+TEST(ValueStream, EndedStreamStopsTheRead) {
+    struct end_case {
+        const char* Bytes;
+        int Pushed;
+        const char* ReadBack;
+    };
+    const end_case Cases[] = {
+        {"", 0, "nil:nil"},
+        {"050000", 0, "nil:nil"},  // cut inside the type code
+        {"05000000", 1, "{}"},
+        {"05000000 FFFFFF7F", 1, "{}"},  // 2^31-1 entries promised, none there
+        {"05000000 FFFFFF7F 01000000 01000000 01000000 01000000 030000", 1, "{[boolean:true]=boolean:true}"},
+        {"05000000 02000000 01000000 01000000 05000000 05000000 01000000", 1, "{}"},
+        {"04000000 FFFFFF7F 616263", 1, "string:abc"},  // length beyond the stream
+        {"05000000 01000000 03000000 000000000000F03F 04000000 FFFFFF7F 616263", 1, "{}"},
+        {"03000000 0000", 1, "n:0"},
+    };
+    for (const end_case& C : Cases) {
+        stream_fixture S;
+        std::string Out = captured([&] { EXPECT_EQ(S.read(hex(C.Bytes)), C.Pushed) << C.Bytes; });
+        EXPECT_EQ(Out, "") << C.Bytes;
+        EXPECT_EQ(S.eval_string("dump(got)"), C.ReadBack) << C.Bytes;
+    }
+}
+
+TEST(ValueStream, ReaderAlreadyFailedStreamPushesNothing) {
+    stream_fixture S;
+    std::istringstream Source(hex("01000000 01000000"));
+    Source.setstate(std::ios::failbit);
+    const int Top = lua_gettop(S.L);
+    fget_lua_object(S.L, Source);
+    EXPECT_EQ(lua_gettop(S.L), Top);
+}
