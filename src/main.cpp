@@ -95,7 +95,6 @@ int screen_open(int ScreenW, int ScreenH, bool IsFullscreen, bool IsResizable) {
         return -1;
     }
 
-    is_fullscreen = IsFullscreen;
     gl_context = SDL_GL_CreateContext(screen_window);
     if (!gl_context) {
         // Without a context no GL call may be made; drop the window too, so a
@@ -105,6 +104,7 @@ int screen_open(int ScreenW, int ScreenH, bool IsFullscreen, bool IsResizable) {
         screen_window = nullptr;
         return -1;
     }
+    is_fullscreen = IsFullscreen;
     set_initial_gl_state();
     return 0;
 }

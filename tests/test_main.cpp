@@ -245,12 +245,13 @@ TEST_F(Display, ContextThatCannotBeCreatedFailsTheOpenWithoutGlCalls) {
     SDL_GL_SetAttribute(SDL_GL_CONTEXT_MAJOR_VERSION, 99);
     SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_CORE);
     std::vector<std::string> Lines;
-    EXPECT_EQ(open(800, 600, false, false, Lines), -1);
+    EXPECT_EQ(open(0, 0, true, false, Lines), -1);
     ASSERT_EQ(Lines.size(), 5u);
     EXPECT_EQ(Lines[4].rfind("* screen open: couldn't create GL context; ", 0), 0u) << Lines[4];
     EXPECT_GT(Lines[4].size(), std::string("* screen open: couldn't create GL context; ").size());
     EXPECT_EQ(screen_window, nullptr);
     EXPECT_EQ(gl_context, nullptr);
+    EXPECT_FALSE(is_fullscreen);
     EXPECT_TRUE(gl_calls.empty());
 }
 
