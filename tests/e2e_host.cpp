@@ -65,14 +65,15 @@ public:
     explicit vireo_process(const std::vector<std::string>& ExtraEnv = {}) {
         const char* Binary = std::getenv("VIREO_BINARY");
         if (!Binary) return;
-        std::vector<std::string> Env;
-        for (char** E = environ; *E; ++E) Env.push_back(*E);
         // Shutting SDL down unloads the GL driver and SDL's helper libraries,
         // whose leftover allocations then have no module to be suppressed by;
         // memory errors are still caught.
         const char* Asan = std::getenv("ASAN_OPTIONS");
+        std::vector<std::string> Env = ExtraEnv;
         Env.push_back(std::string("ASAN_OPTIONS=") + (Asan ? Asan : "") + ":detect_leaks=0");
-        for (const std::string& E : ExtraEnv) Env.push_back(E);
+        // The first entry of a name wins, so the overrides come first.
+        for (char** E = environ; *E; ++E)
+            if (std::string(*E).rfind("ASAN_OPTIONS=", 0) != 0) Env.push_back(*E);
         std::vector<char*> EnvP;
         for (std::string& E : Env) EnvP.push_back(E.data());
         EnvP.push_back(nullptr);
@@ -189,8 +190,10 @@ const char* const SCRIPT_PRELUDE = R"(
 function append(Path, Text)
   local F = io.open(Path, "a"); F:write(Text, "\n"); F:close()
 end
+-- Whole or not at all, so a reader never sees a half-written file.
 function overwrite(Path, Text)
-  local F = io.open(Path, "w"); F:write(Text); F:close()
+  local F = io.open(Path .. ".tmp", "w"); F:write(Text); F:close()
+  os.rename(Path .. ".tmp", Path)
 end
 render_list = {{"camera", 0, 0}, {"none"}}
 )";
@@ -246,7 +249,7 @@ game_quit()
 )");
     vireo_process Game;
     ASSERT_TRUE(Game.started());
-    EXPECT_EQ(Game.wait_exit(), 0);
+    EXPECT_EQ(Game.wait_exit(), 0) << read_file("stderr.txt");
     const std::vector<std::string> Trace = read_lines("trace.txt");
     expect_orderly_run(Trace);
     EXPECT_EQ(marked(Trace, '!'), std::vector<std::string>{});
@@ -257,7 +260,7 @@ TEST_F(Host, SdlThatCannotStartEndsAtOnceWithMinusOne) {
     write_game("");
     vireo_process Game({"SDL_VIDEODRIVER=no-such-driver"});
     ASSERT_TRUE(Game.started());
-    EXPECT_EQ(Game.wait_exit(), 255);
+    EXPECT_EQ(Game.wait_exit(), 255) << read_file("stderr.txt");
     const std::vector<std::string> Trace = read_lines("trace.txt");
     ASSERT_EQ(Trace.size(), 3u);
     EXPECT_EQ(head(Trace, 2), head(STARTUP_LINES, 2));
@@ -281,7 +284,7 @@ function keypress(Name) append("keys.txt", Name) end
     ASSERT_TRUE(wait_until([] { return file_has("keys.txt", "A\nRETURN\nSPACE\n1\nLEFT\n"); }))
         << read_file("keys.txt");
     send_keys(Window, "key --delay 30 F11 slash F12");
-    EXPECT_EQ(Game.wait_exit(), 0);
+    EXPECT_EQ(Game.wait_exit(), 0) << read_file("stderr.txt");
 
     EXPECT_EQ(read_file("keys.txt"), "A\nRETURN\nSPACE\n1\nLEFT\nSLASH\n");
     const std::vector<std::string> Trace = read_lines("trace.txt");
@@ -324,7 +327,7 @@ function keypress(Name) append("keys.txt", Name) end
     EXPECT_EQ(read_lines("keys.txt").at(0), "SPACE");
 
     ASSERT_TRUE(x11_request_window_close(std::stoul(Window)));
-    EXPECT_EQ(Game.wait_exit(), 0);
+    EXPECT_EQ(Game.wait_exit(), 0) << read_file("stderr.txt");
     expect_orderly_run(read_lines("trace.txt"));
 }
 
@@ -349,7 +352,7 @@ end
 )");
     vireo_process Game;
     ASSERT_TRUE(Game.started());
-    EXPECT_EQ(Game.wait_exit(), 0);
+    EXPECT_EQ(Game.wait_exit(), 0) << read_file("stderr.txt");
     EXPECT_EQ(read_file("steps.txt"), "0.02\n0.02\n0.02\n");
     EXPECT_EQ(read_file("renders.txt"), "3");
     const std::vector<std::string> Trace = read_lines("trace.txt");
@@ -382,7 +385,7 @@ end
     EXPECT_LE(Rate, 140) << Last - First << " passes in " << Seconds << " s";
 
     send_keys(Window, "key F12");
-    EXPECT_EQ(Game.wait_exit(), 0);
+    EXPECT_EQ(Game.wait_exit(), 0) << read_file("stderr.txt");
 }
 
 TEST_F(Host, ScreenshotShowsTheSceneWhereTheCameraPutsIt) {
@@ -410,14 +413,15 @@ render_list = {
 }
 function update(T)
   Passes = Passes + 1
-  if Passes == 20 then overwrite("ready.txt", tostring(Picture)) end
+  if Passes == 20 then overwrite("ready.txt", "ready") end
 end
 )");
     vireo_process Game;
     ASSERT_TRUE(Game.started());
     const std::string Window = find_game_window();
     ASSERT_FALSE(Window.empty());
-    ASSERT_TRUE(wait_until([] { return file_has("ready.txt", "0"); })) << read_file("ready.txt");
+    ASSERT_TRUE(wait_until([] { return file_has("ready.txt", "ready"); }))
+        << read_file("ready.txt") << "\n" << read_file("trace.txt");
 
     const screenshot Shot(Window);
     ASSERT_TRUE(Shot.ok());
@@ -436,6 +440,6 @@ end
     EXPECT_TRUE(looks_like(Shot.at(200, 240), {0, 0, 0}));
 
     send_keys(Window, "key F12");
-    EXPECT_EQ(Game.wait_exit(), 0);
+    EXPECT_EQ(Game.wait_exit(), 0) << read_file("stderr.txt");
     expect_orderly_run(read_lines("trace.txt"));
 }
