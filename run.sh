@@ -27,7 +27,7 @@ tests/support/with-xvfb bash -c '
   sleep 4
   eval "$(xdotool getwindowgeometry --shell "$win")"
   import -window root -crop "${WIDTH}x${HEIGHT}+${X}+${Y}" +repage screenshot.png
-  xdotool key F12
+  xdotool windowfocus "$win" key F12
   wait "$pid"
 '
 echo "run: screenshot of the game saved to $PWD/screenshot.png"

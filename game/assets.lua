@@ -46,7 +46,12 @@ end
 
 -- The sprite drawn centred at (X, Y), turned by Theta and scaled by SX, SY.
 function Sprite:draw(X, Y, Theta, SX, SY)
-  return {"translate", X, Y, {"rotate", Theta or 0, {"scale", SX or 1, SY or SX or 1, self:picture()}}}
+  SX = SX or 1
+  SY = SY or SX
+  local Cmd = self:picture()
+  if SX ~= 1 or SY ~= 1 then Cmd = {"scale", SX, SY, Cmd} end
+  if Theta and Theta ~= 0 then Cmd = {"rotate", Theta, Cmd} end
+  return {"translate", X, Y, Cmd}
 end
 
 assets.Sprite = Sprite
