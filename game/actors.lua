@@ -20,7 +20,7 @@ function Bird:init(X, Y)
   self.spin = 0
 end
 
-local ACCEL, MAX_VX, MAX_VY, DRAG = 1500, 210, 250, 5
+local ACCEL, MAX_VX, MAX_VY, DRAG = 1100, 170, 200, 5
 
 -- Keys: the host's "keys_down" table. Arrows or WASD steer.
 function Bird:steer(Dt, Keys)
@@ -91,7 +91,7 @@ function Hawk:init(Kind, X, Y, Speed, Target)
   self.t = 0
   self.frame = true
   if Kind == "dive" then
-    self.vel = (Target - self.pos):normalized() * 330
+    self.vel = (Target - self.pos):normalized() * 250
   else
     self.vel = vec2(-Speed, 0)
   end
@@ -111,7 +111,7 @@ function Hawk:update(Dt, Bird, Scroll)
     if P.y > Bird.pos.y + 50 or P.y > GROUND_Y - 70 then self.state = "pull" end
   elseif self.state == "pull" then
     V.y = std.approach(V.y, -40, 900 * Dt)
-    V.x = std.approach(V.x, -(Scroll + 230), 500 * Dt)
+    V.x = std.approach(V.x, -(Scroll + 180), 400 * Dt)
   elseif self.state == "flee" then
     V.x = std.approach(V.x, 170, 500 * Dt)
     V.y = std.approach(V.y, -280, 700 * Dt)
@@ -177,7 +177,7 @@ end
 
 function Bug:update(Dt, Scroll)
   self.t = self.t + Dt
-  local Drift = self.kind == "fly" and 25 or 0
+  local Drift = self.kind == "fly" and 18 or 0
   self.pos.x = self.pos.x - (Scroll + Drift) * Dt
   local Amp = self.kind == "fly" and 10 or 4
   self.pos.y = self.base + math.sin(self.t * 3.2 + self.phase) * Amp

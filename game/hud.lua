@@ -36,7 +36,7 @@ function hud.draw(L, Run, Best)
   H[#H + 1] = {"line", X0, Y, X0 + (X1 - X0) * Done, Y, 3}
   gfx.rgba(H, color.named.white)
   H[#H + 1] = assets.sprites.bird_up:draw(X0 + (X1 - X0) * Done, Y - 2, 0, 1)
-  gfx.text(H, "centertext", 0, -266, 1, "LEG " .. Run.leg .. " OF " .. #LEGS .. "  " .. Run:leg_def().name, color.named.cream)
+  gfx.text(H, "centertext", 0, -266, 1.5, "LEG " .. Run.leg .. " OF " .. #LEGS .. "  " .. Run:leg_def().name, color.named.cream)
 
   -- Bottom strip: feathers, song, and the controls.
   local BY = 285

@@ -2,17 +2,17 @@
 include "actors"
 
 LEGS = {
-  {name = "DAWN MEADOW", speed = 110, length = 5200, pillar = {620, 880}, height = {90, 190},
-   hanging = 0, pair = 0, hawk = {1500, 2100}, dive = 0, bug = {170, 290}},
-  {name = "NOON CANYON", speed = 130, length = 6200, pillar = {520, 760}, height = {110, 240},
-   hanging = 0.45, pair = 0, hawk = {950, 1400}, dive = 0.35, bug = {160, 280}},
-  {name = "DUSK RIDGE", speed = 150, length = 7000, pillar = {470, 650}, height = {120, 250},
-   hanging = 0.3, pair = 0.45, hawk = {700, 1050}, dive = 0.5, bug = {150, 260}},
+  {name = "DAWN MEADOW", speed = 80, length = 4200, pillar = {480, 680}, height = {90, 190},
+   hanging = 0, pair = 0, hawk = {1100, 1600}, dive = 0, bug = {130, 230}},
+  {name = "NOON CANYON", speed = 95, length = 5000, pillar = {420, 600}, height = {110, 240},
+   hanging = 0.45, pair = 0, hawk = {750, 1100}, dive = 0.35, bug = {125, 220}},
+  {name = "DUSK RIDGE", speed = 110, length = 5800, pillar = {380, 520}, height = {120, 250},
+   hanging = 0.3, pair = 0.45, hawk = {560, 820}, dive = 0.5, bug = {120, 210}},
 }
 
 FEATHERS = 3
 SONG_COST = 25
-GRACE = 450     -- distance at the start of each leg without new hazards
+GRACE = 350     -- distance at the start of each leg without new hazards
 
 Run = class()
 
@@ -127,7 +127,7 @@ function Run:spawn_hawk()
     self.warnings[#self.warnings + 1] = {x = std.clamp(self.bird.pos.x + rn.float(120, 260), -300, 340), t = 0}
   else
     local Y = rn.float(-220, 160)
-    self.hawks[#self.hawks + 1] = Hawk("glide", 470, Y, self.speed + rn.float(70, 120))
+    self.hawks[#self.hawks + 1] = Hawk("glide", 470, Y, self.speed + rn.float(50, 90))
   end
 end
 
@@ -251,7 +251,7 @@ function Run:update(Dt, Keys)
   self.time = self.time + Dt
   self.state_t = self.state_t + Dt
   if self.state == "won" or self.state == "lost" then
-    self.scene:update(Dt, 20)
+    self.scene:update(Dt, 0)
     return
   end
   local Leg = self:leg_def()
@@ -259,7 +259,7 @@ function Run:update(Dt, Keys)
   if self.state == "arrive" then
     if self.nest.pos.x < 250 then self.speed = std.approach(self.speed, 0, 140 * Dt) end
   elseif self.state == "fly" then
-    self.speed = Leg.speed + 15 * math.min(self.dist / Leg.length, 1)
+    self.speed = Leg.speed + 12 * math.min(self.dist / Leg.length, 1)
   else
     self.speed = std.approach(self.speed, 0, 80 * Dt)
   end
@@ -307,7 +307,7 @@ function Run:update(Dt, Keys)
 
   -- Song rings spread from the bird and send hawks packing.
   for _, R in ipairs(self.rings) do
-    R.r = R.r + 430 * Dt
+    R.r = R.r + 330 * Dt
     for _, H in ipairs(self.hawks) do
       if not H:harmless() and collide.near(B.pos, H.pos, R.r + 26) then
         H:scare()
@@ -365,10 +365,11 @@ function Run:draw(L)
   local B = self.bird
   for _, R in ipairs(self.rings) do
     local A = std.clamp(1 - R.r / 200, 0, 1)
-    gfx.rgba(Fx, color.named.sky, 0.8 * A)
+    gfx.rgba(Fx, color.named.white, 0.9 * A)
     Fx[#Fx + 1] = {"circarc", B.pos.x, B.pos.y, R.r, 0, 2 * math.pi, 3}
-    gfx.rgba(Fx, color.named.white, 0.5 * A)
-    Fx[#Fx + 1] = {"circarc", B.pos.x, B.pos.y, R.r * 0.8, -0.8, 0.8, 2}
+    gfx.rgba(Fx, color.named.gold, 0.7 * A)
+    Fx[#Fx + 1] = {"circarc", B.pos.x, B.pos.y, R.r * 0.8, -0.8, 0.8, 3}
+    Fx[#Fx + 1] = {"circarc", B.pos.x, B.pos.y, R.r * 0.65, -0.6, 0.6, 2}
   end
   for _, W in ipairs(self.warnings) do
     local On = math.floor(W.t * 8) % 2 == 0

@@ -102,7 +102,7 @@ local sun_at = {[0] = {-230, -130}, {-260, 70}, {190, -190}, {270, 60}}
 
 function Scene:draw_sky(L, Pal, SunLeg)
   -- Sky: bands mixing from the top colour to the horizon colour.
-  local Bands = 12
+  local Bands = 40
   local Top, Bottom = -300, GROUND_Y
   local H = (Bottom - Top) / Bands
   for I = 0, Bands - 1 do
