@@ -186,7 +186,7 @@ function Run:sing()
     return
   end
   self.song = self.song - SONG_COST
-  self.rings[#self.rings + 1] = {r = 18}
+  self.rings[#self.rings + 1] = {r = 40}
 end
 
 function Run:hurt(Why)
