@@ -197,8 +197,8 @@ end
 function Bug:draw(L)
   if self.kind ~= "fly" then
     -- A soft glow ring marks the rarer food.
-    gfx.rgba(L, color.named.gold, 0.35 + 0.2 * math.sin(self.t * 6))
-    L[#L + 1] = {"circarc", self.pos.x, self.pos.y, 16, 0, 2 * math.pi, 2}
+    gfx.rgba(L, color.named.gold, 0.25 + 0.12 * math.sin(self.t * 6))
+    gfx.disc(L, self.pos.x, self.pos.y, 13, 12)
   end
   gfx.rgba(L, color.named.white)
   L[#L + 1] = self:sprite():draw(self.pos.x, self.pos.y, 0, 2)

@@ -60,7 +60,7 @@ function hud.draw(L, Run, Best)
 
   -- The leg's banner for its first seconds.
   local Bn = Run.banner
-  if Bn and Bn.t < 3.5 then
+  if Bn and Bn.t < 3.5 and Run.state ~= "won" and Run.state ~= "lost" then
     local A = std.clamp(math.min(Bn.t * 3, (3.5 - Bn.t) * 2), 0, 1)
     gfx.text(H, "centertext", 0, -190, 4, Bn.text, color.named.cream, A)
   end
