@@ -34,10 +34,7 @@ public:
     }
     bool is_placeholder() const { return hub && hub->placeholder; }
 
-    void clear() {
-        release();
-        hub = nullptr;
-    }
+    void clear() { release(); }
 
     T* ptr() { return hub ? hub->object : nullptr; }
     const T* c_ptr() const { return hub ? hub->object : nullptr; }
@@ -62,12 +59,19 @@ private:
         clear();
         hub = new hub_struct{Placeholder, 1, Object};
     }
+    // Empties the handle before the object goes: its destructor may release
+    // or reassign further handles, this one included, and must find it empty.
     void release() {
-        if (!hub) return;
-        if (--hub->count == 0) {
-            if (!hub->placeholder && hub->object) delete hub->object;
-            delete hub;
-        }
+        hub_struct* Hub = hub;
+        if (!Hub) return;
+        hub = nullptr;
+        if (--Hub->count == 0) destroy(Hub);
+    }
+    // Kept out of line: inlined into callers that share one hub between
+    // several handles, GCC's use-after-free analysis misreads the count.
+    [[gnu::noinline]] static void destroy(hub_struct* Hub) {
+        if (!Hub->placeholder && Hub->object) delete Hub->object;
+        delete Hub;
     }
 };
 
