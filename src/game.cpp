@@ -361,8 +361,9 @@ int sub_rectangle_read(lua_State* L, int Components) {
         return 0;
     }
     int X = arg_int(L, 2), Y = arg_int(L, 3), W = arg_int(L, 4), H = arg_int(L, 5);
-    int64_t Entries = (W > 0 && H > 0) ? int64_t(W) * H * Components : 0;
-    if (Entries > max_subrect_entries) {
+    // Below 2^62, so the product can't overflow.
+    int64_t Pixels = (W > 0 && H > 0) ? int64_t(W) * H : 0;
+    if (Pixels > max_subrect_entries / Components) {
         log_line('*', "script image load submask: rectangle of ", W, " by ", H, " pixels of ", ImageName,
                  " is too large");
         return 0;

@@ -62,7 +62,9 @@ struct Host : testing::Test {
     }
 
     void TearDown() override {
-        if (L) EXPECT_EQ(lua_gettop(L), 0) << "the script stack is not as it was";
+        if (L) {
+            EXPECT_EQ(lua_gettop(L), 0) << "the script stack is not as it was";
+        }
     }
 
     void start(const std::string& MainScript, const std::string& FontScript = font_script) {
@@ -297,9 +299,13 @@ TEST_F(Host, UnreadableLibGuardSkipsTheScript) {
     write_file("game/other.lua", "other_ran = true\n");
     start("LIB = 5\ninclude('other')\n");
     EXPECT_EQ(eval("other_ran"), "nil");
-    ASSERT_GE(Log.size(), 2u);
-    EXPECT_EQ(Log[Log.size() - 2], "! game script include warning: couldn't read ``LIB'' for ``game/other.lua''");
-    EXPECT_EQ(Log.back(), "! --- attempt to index a number value");
+    // The main script's own mark fails after it.
+    ASSERT_GE(Log.size(), 4u);
+    EXPECT_EQ(Lines(Log.end() - 4, Log.end()),
+              (Lines{"! game script include warning: couldn't read ``LIB'' for ``game/other.lua''",
+                     "! --- attempt to index a number value",
+                     "! game script include warning: couldn't mark ``game/main.lua'' in ``LIB''",
+                     "! --- attempt to index a number value"}));
 
     // A guard that can be read but not written: the script ran, the mark failed.
     lua("LIB = setmetatable({}, { __newindex = function() error('sealed', 0) end })");
@@ -366,11 +372,9 @@ TEST_F(Host, TextArgumentsThatAreNoTextRaiseBadArgument) {
         {"include({})", "bad argument #1 to 'include' (string expected, got table)"},
     };
     for (const auto& Case : Cases) {
-        capture([&] {
-            EXPECT_EQ(eval(std::string("select(2, pcall(function() ") + Case.call + " end))"),
-                      std::string("[string \"return tostring(select(2, pcall(function() ") + Case.call +
-                          " end)))\"]:1: " + Case.message);
-        });
+        std::string Message;
+        capture([&] { Message = eval(std::string("select(2, pcall(function() ") + Case.call + " end))"); });
+        EXPECT_NE(Message.find(std::string(":1: ") + Case.message), std::string::npos) << Message;
         EXPECT_TRUE(Log.empty()) << Case.call;
     }
 }
@@ -511,8 +515,8 @@ TEST_F(Host, ColourTextLengthWarningAndQuit) {
         {"text_len('0.5', 'AB')", "4", {}},
         {"image_exists('not_an_image')", "true", {}},
         {"image_exists('missing')", "false", {}},
-        {"WARN(5)", "nil", {"! 5"}},
-        {"WARN('watch out')", "nil", {"! watch out"}},
+        {"select('#', WARN(5))", "0", {"! 5"}},
+        {"select('#', WARN('watch out'))", "0", {"! watch out"}},
     };
     for (const auto& Case : Cases) {
         capture([&] { EXPECT_EQ(eval(Case.expression), Case.value) << Case.expression; });
@@ -671,7 +675,7 @@ TEST_F(Host, DashlineWithoutAPositiveStepDrawsNoDash) {
     } Cases[] = {
         {"{'dashline', 0, 0, 100, 0, 1, 0, 0}", "! game render command warning: dashline with dash plus gap of 0 has no dashes"},
         {"{'dashline', 0, 0, 100, 0, 1, 5, -10}", "! game render command warning: dashline with dash plus gap of -5 has no dashes"},
-        {"{'dashline', 0, 0, 1e300, 0, 1, 1, 1}", "* game render command fatal: dashline of 5e+299 dashes is too long; skipping"},
+        {"{'dashline', 0, 0, 1e100, 0, 1, 1, 1}", "* game render command fatal: dashline of 5e+99 dashes is too long; skipping"},
         {"{'dashline', 0, 0, 100, 0, 1, 0/0, 1}", "! game render command warning: dashline with dash plus gap of -nan has no dashes"},
     };
     for (const auto& Case : Cases) {
@@ -719,7 +723,7 @@ TEST_F(Host, Pictures) {
     start("wide = texture_load('wide')");
     lua("render_list = {'picture', wide}");
     Calls C = render();
-    int Id = std::stoi(gl_calls_named("glBindTexture").at(0).text.substr(20));
+    int Id = int(gl_calls_named("glBindTexture").at(0).args.at(1));
     EXPECT_EQ(C, (Calls{"glEnable(0x0DE1)", "glBindTexture(0x0DE1," + std::to_string(Id) + ")", "glBegin(0x0007)",
                         "glNormal3f(0,0,-1)", "glTexCoord2d(0,0)", "glVertex3d(-32,-16,0)", "glTexCoord2d(1,0)",
                         "glVertex3d(32,-16,0)", "glTexCoord2d(1,1)", "glVertex3d(32,16,0)", "glTexCoord2d(0,1)",
@@ -736,7 +740,9 @@ TEST_F(Host, Pictures) {
     for (const auto& Case : Bad) {
         EXPECT_EQ(render(Case.list), Calls{"glColor4d(1,1,1,1)"}) << Case.list;
         ASSERT_EQ(Log.size(), 1u);
-        if (Case.line) EXPECT_EQ(Log[0], Case.line);
+        if (Case.line) {
+            EXPECT_EQ(Log[0], Case.line);
+        }
     }
 }
 
@@ -793,8 +799,11 @@ TEST_F(Host, TerrainBands) {
     EXPECT_LE(Bands, 200u / 10 + 1);
     EXPECT_EQ(First[3], "glVertex3f(-50,-100,0)");
     // The last band reaches or passes the far edge; the one before does not.
-    double LastTop = gl_calls_named("glVertex3f").back().args[1];
+    std::vector<gl_call> Vertices = gl_calls_named("glVertex3f");
+    double LastTop = Vertices[Vertices.size() - 2].args[1];
+    double TopBefore = Vertices[Vertices.size() - 6].args[1];
     EXPECT_GE(LastTop, 100);
+    EXPECT_LT(TopBefore, 100);
 
     Calls Other = render("{'terrain', -100, 50, 200, 'swatch.png', 43}");
     EXPECT_NE(Other, First);
@@ -812,9 +821,10 @@ TEST_F(Host, TerrainBands) {
     } Bad[] = {
         {"{'terrain', 0, 50, 1e300, 'swatch.png', 1}", {},
          "* game render command fatal: terrain of height 1e+300 is too long; skipping"},
-        {"{'terrain', 1e300, 50, 1, 'swatch.png', 1}",
+        // So far from 0 that a band can't move the edge.
+        {"{'terrain', 1e18, 50, 1000, 'swatch.png', 1}",
          {"glBegin(0x0007)", "glEnd()", "glColor4f(1,1,1,1)"},
-         "* game render command fatal: terrain at y 1e+300 can't advance; stopping"},
+         "* game render command fatal: terrain at y 1e+18 can't advance; stopping"},
         {"{'terrain', 0, 50, 1, {}, 1}", {}, "! game render command warning: terrain image name is not a string; skipping"},
         {"{'terrain', 0, 50, 1, 'swatch.png'}", {}, ""},
     };
