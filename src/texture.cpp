@@ -1,0 +1,164 @@
+#include "texture.h"
+
+#include <SDL.h>
+#include <SDL_image.h>
+
+#include <GL/gl.h>
+
+#include <climits>
+#include <cstring>
+#include <map>
+#include <new>
+
+#include "die.h"
+
+// Successful loads only, by exact name and in load order; the index in
+// loaded_index is the handle the scripts hold.
+static std::map<std::string, ref<texture>> loaded;
+static std::vector<ref<texture>> loaded_index;
+
+bool texture::check_mask(int X, int Y) const {
+    if (X < 0 || X >= w || Y < 0 || Y >= h) return false;
+    return mask[size_t(w) * size_t(Y) + size_t(X)];
+}
+
+unsigned char* downsample_image_nearest(int BytesPP, const unsigned char* Data, int W, int H,
+                                        int& DestW, int& DestH) {
+    DestW = W / 2;
+    DestH = H / 2;
+    unsigned char* Dest = new (std::nothrow) unsigned char[size_t(DestW) * size_t(DestH) * size_t(BytesPP)];
+    if (!Dest) return nullptr;
+    const size_t SrcRow = size_t(W) * size_t(BytesPP);
+    for (int y = 0; y < DestH; ++y)
+        for (int x = 0; x < DestW; ++x)
+            std::memcpy(Dest + (size_t(DestW) * size_t(y) + size_t(x)) * size_t(BytesPP),
+                        Data + size_t(2 * y) * SrcRow + size_t(2 * x) * size_t(BytesPP), size_t(BytesPP));
+    return Dest;
+}
+
+static GLenum format_for_depth(int Bits) {
+    switch (Bits) {
+        case 8: return GL_ALPHA;
+        case 24: return GL_RGB;
+        case 32: return GL_RGBA;
+        default: return 0;
+    }
+}
+
+// Copies the surface's rows into a tightly packed buffer and fills the hit
+// mask from the alpha byte of 32-bit pixels.
+static unsigned char* pack_pixels(const SDL_Surface* Surface, int BytesPP, texture& Tex) {
+    const size_t Bytes = size_t(Tex.w) * size_t(Tex.h) * size_t(BytesPP);
+    unsigned char* Data = new (std::nothrow) unsigned char[Bytes];
+    if (!Data) return nullptr;
+    const unsigned char* Base = static_cast<const unsigned char*>(Surface->pixels);
+    for (int y = 0; y < Tex.h; ++y) {
+        const unsigned char* Row = Base + size_t(y) * size_t(Surface->pitch);
+        for (int x = 0; x < Tex.w; ++x) {
+            const size_t Pixel = size_t(Tex.w) * size_t(y) + size_t(x);
+            const unsigned char* Src = Row + size_t(x) * size_t(BytesPP);
+            std::memcpy(Data + Pixel * size_t(BytesPP), Src, size_t(BytesPP));
+            if (BytesPP == 4) Tex.mask[Pixel] = Src[3] != 0;
+        }
+    }
+    return Data;
+}
+
+static void upload_level(GLenum Format, int Level, int W, int H, const unsigned char* Data) {
+    glTexImage2D(GL_TEXTURE_2D, Level, GLint(Format), W, H, 0, Format, GL_UNSIGNED_BYTE, Data);
+}
+
+static GLuint create_gl_texture(bool Interp) {
+    GLuint Name = GLuint(-1);
+    glGenTextures(1, &Name);
+    glBindTexture(GL_TEXTURE_2D, Name);
+    glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
+    glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_MODULATE);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, Interp ? GL_LINEAR : GL_NEAREST);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, Interp ? GL_LINEAR_MIPMAP_LINEAR : GL_NEAREST);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_REPEAT);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_REPEAT);
+    return Name;
+}
+
+// Nearest-pixel levels for square images; releases Data. The chain stops at
+// width 1, or at once for an image without pixels (width 0 never halves to 1).
+static void upload_picked_chain(GLenum Format, int BytesPP, unsigned char* Data, int W, int H) {
+    int Level = 0;
+    for (;;) {
+        upload_level(Format, Level, W, H, Data);
+        if (W <= 1) break;
+        int NextW = 0, NextH = 0;
+        unsigned char* Next = downsample_image_nearest(BytesPP, Data, W, H, NextW, NextH);
+        delete[] Data;
+        Data = Next;
+        if (!Data) return;
+        W = NextW;
+        H = NextH;
+        ++Level;
+    }
+    delete[] Data;
+}
+
+ref<texture> texture_from_surface(const std::string& Name, bool Interp, SDL_Surface* Surface) {
+    const int W = Surface->w;
+    const int H = Surface->h;
+    const int Bits = Surface->format->BitsPerPixel;
+    const GLenum Format = format_for_depth(Bits);
+    const int BytesPP = Bits / 8;
+
+    // Byte counts are handed to OpenGL as ints; larger images are refused
+    // before anything is allocated.
+    if (Format != 0 && static_cast<long long>(W) * H * BytesPP > INT_MAX) {
+        SDL_FreeSurface(Surface);
+        log_line('*', "load texture fatal: image too large (", W, "x", H, " pixels at ", Bits, " bpp)");
+        return ref<texture>();
+    }
+
+    texture* Tex = new texture;
+    Tex->w = W;
+    Tex->h = H;
+    Tex->size_in_pixels = mkrpos(W, H, 0);
+    Tex->mask.assign(size_t(W) * size_t(H), false);
+    unsigned char* Data = Format != 0 ? pack_pixels(Surface, BytesPP, *Tex) : nullptr;
+    SDL_FreeSurface(Surface);
+    if (!Data) {
+        log_line('*', "load texture fatal: unsupported image bpp ", Bits);
+        delete Tex;
+        return ref<texture>();
+    }
+
+    Tex->id = int(create_gl_texture(Interp));
+    if (Interp || W != H) {
+        glTexParameteri(GL_TEXTURE_2D, GL_GENERATE_MIPMAP, GL_TRUE);
+        upload_level(Format, 0, W, H, Data);
+        delete[] Data;
+    } else {
+        upload_picked_chain(Format, BytesPP, Data, W, H);
+    }
+
+    Tex->get_id = int(loaded_index.size());
+    ref<texture> Handle = mkref(Tex);
+    loaded[Name] = Handle;
+    loaded_index.push_back(Handle);
+    return Handle;
+}
+
+ref<texture> texture_load(const std::string& Name, bool Interp) {
+    auto Found = loaded.find(Name);
+    if (Found != loaded.end()) return Found->second;
+
+    log_line('-', "texture load: loading ", Name);
+    SDL_Surface* Surface = IMG_Load(Name.c_str());
+    if (!Surface) {
+        log_line('*', "texlib load texdata fatal: couldn't load image file ``", Name, "''");
+        return ref<texture>();
+    }
+    return texture_from_surface(Name, Interp, Surface);
+}
+
+ref<texture> texture_get(int GetID) {
+    if (GetID >= 0 && GetID < int(loaded_index.size())) return loaded_index[size_t(GetID)];
+    log_line('*', "texture get fatal: texture ", GetID, " out of range");
+    return ref<texture>();
+}

@@ -1,0 +1,289 @@
+#include "texture.h"
+
+#include <SDL.h>
+#include <SDL_image.h>
+
+#include <gtest/gtest.h>
+
+#include "fixtures.h"
+#include "gl_record.h"
+#include "graphics_images.h"
+
+namespace {
+
+// Generate, bind, alignment, environment, then the four parameters.
+std::vector<std::string> setup_calls(int Name, bool Interp) {
+    const std::string N = std::to_string(Name);
+    return {
+        "glGenTextures(1," + N + ")",
+        "glBindTexture(0x0DE1," + N + ")",
+        "glPixelStorei(0x0CF5,1)",
+        "glTexEnvi(0x2300,0x2200,0x2100)",
+        Interp ? "glTexParameteri(0x0DE1,0x2800,0x2601)" : "glTexParameteri(0x0DE1,0x2800,0x2600)",
+        Interp ? "glTexParameteri(0x0DE1,0x2801,0x2703)" : "glTexParameteri(0x0DE1,0x2801,0x2600)",
+        "glTexParameteri(0x0DE1,0x2802,0x2901)",
+        "glTexParameteri(0x0DE1,0x2803,0x2901)",
+    };
+}
+
+std::string upload(int Level, const char* Format, int W, int H) {
+    return "glTexImage2D(0x0DE1," + std::to_string(Level) + "," + Format + "," + std::to_string(W) + "," +
+           std::to_string(H) + ",0," + Format + ",0x1401)";
+}
+
+const char* const Rgba = "0x1908";
+const char* const Rgb = "0x1907";
+const char* const Alpha = "0x1906";
+
+ref<texture> load_quietly(const std::string& Name, bool Interp) {
+    testing::internal::CaptureStdout();
+    ref<texture> T = texture_load(Name, Interp);
+    testing::internal::GetCapturedStdout();
+    return T;
+}
+
+// RGBA pixels that name their own position: (x, y, x ^ y, 255).
+std::vector<unsigned char> positional_rgba(int W, int H) {
+    std::vector<unsigned char> P;
+    for (int y = 0; y < H; ++y)
+        for (int x = 0; x < W; ++x) P.insert(P.end(), {(unsigned char)x, (unsigned char)y, (unsigned char)(x ^ y), 255});
+    return P;
+}
+
+}  // namespace
+
+TEST(TextureUpload, NearestSquareBuildsAPickedChainDownToWidthOne) {
+    scratch_dir Dir;
+    const std::vector<unsigned char> Pixels = positional_rgba(64, 64);
+    ASSERT_TRUE(write_png("chain/64.png", 64, 64, 4, Pixels));
+    gl_record_reset();
+    testing::internal::CaptureStdout();
+    ref<texture> T = texture_load("chain/64.png", false);
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "- texture load: loading chain/64.png\n");
+    ASSERT_FALSE(T.null());
+
+    std::vector<std::string> Expected = setup_calls(1, false);
+    for (int Level = 0, Side = 64; Side >= 1; ++Level, Side /= 2) Expected.push_back(upload(Level, Rgba, Side, Side));
+    EXPECT_EQ(gl_call_texts(), Expected);
+    EXPECT_EQ(T->id, 1);
+    EXPECT_EQ(T->size_in_pixels, mkrpos(64, 64, 0));
+
+    // Level L holds the top-left pixel of each 2^L block of level 0.
+    const std::vector<gl_call> Levels = gl_calls_named("glTexImage2D");
+    ASSERT_EQ(Levels.size(), 7u);
+    EXPECT_EQ(Levels[0].data, Pixels);
+    for (size_t L = 1; L < Levels.size(); ++L) {
+        SCOPED_TRACE(L);
+        const int Side = 64 >> L;
+        ASSERT_EQ(Levels[L].data.size(), size_t(Side * Side * 4));
+        for (int y = 0; y < Side; ++y)
+            for (int x = 0; x < Side; ++x) {
+                const unsigned char* P = &Levels[L].data[size_t((y * Side + x) * 4)];
+                ASSERT_EQ(P[0], x << L);
+                ASSERT_EQ(P[1], y << L);
+            }
+    }
+}
+
+TEST(TextureUpload, ChainLevelSizesFollowTheWidth) {
+    scratch_dir Dir;
+    // Pixels numbered row by row in their red byte; level 1 keeps the even
+    // columns of the even rows.
+    struct chain_case {
+        int side;
+        std::vector<int> sizes;
+        std::vector<unsigned char> level1_reds;
+    } const Cases[] = {
+        {6, {6, 3, 1}, {0, 2, 4, 12, 14, 16, 24, 26, 28}},
+        {5, {5, 2, 1}, {0, 2, 10, 12}},
+        {1, {1}, {}},
+    };
+    for (const chain_case& Case : Cases) {
+        SCOPED_TRACE(Case.side);
+        std::vector<unsigned char> Pixels;
+        for (int i = 0; i < Case.side * Case.side; ++i) Pixels.insert(Pixels.end(), {(unsigned char)i, 0, 0});
+        const std::string Name = "sizes/" + std::to_string(Case.side) + ".png";
+        ASSERT_TRUE(write_png(Name, Case.side, Case.side, 3, Pixels));
+        gl_record_reset();
+        ASSERT_FALSE(load_quietly(Name, false).null());
+        std::vector<std::string> Expected = setup_calls(1, false);
+        for (size_t L = 0; L < Case.sizes.size(); ++L)
+            Expected.push_back(upload(int(L), Rgb, Case.sizes[L], Case.sizes[L]));
+        EXPECT_EQ(gl_call_texts(), Expected);
+
+        const std::vector<gl_call> Levels = gl_calls_named("glTexImage2D");
+        ASSERT_EQ(Levels.size(), Case.sizes.size());
+        EXPECT_EQ(Levels[0].data, Pixels);
+        if (Levels.size() < 2) continue;
+        std::vector<unsigned char> Level1;
+        for (unsigned char Red : Case.level1_reds) Level1.insert(Level1.end(), {Red, 0, 0});
+        EXPECT_EQ(Levels[1].data, Level1);
+        EXPECT_EQ(Levels.back().data, std::vector<unsigned char>({0, 0, 0}));
+    }
+}
+
+TEST(TextureUpload, InterpolationOrNonSquareUsesAutomaticMipmaps) {
+    scratch_dir Dir;
+    ASSERT_TRUE(write_png("auto/square.png", 64, 64, 4, positional_rgba(64, 64)));
+    ASSERT_TRUE(write_png("auto/wide.png", 64, 32, 4, positional_rgba(64, 32)));
+    struct auto_case {
+        std::string name;
+        bool interp;
+        int w, h;
+    } const Cases[] = {{"auto/square.png", true, 64, 64}, {"auto/wide.png", false, 64, 32}};
+    for (const auto_case& Case : Cases) {
+        SCOPED_TRACE(Case.name);
+        gl_record_reset();
+        ASSERT_FALSE(load_quietly(Case.name, Case.interp).null());
+        std::vector<std::string> Expected = setup_calls(1, Case.interp);
+        Expected.push_back("glTexParameteri(0x0DE1,0x8191,0x0001)");
+        Expected.push_back(upload(0, Rgba, Case.w, Case.h));
+        EXPECT_EQ(gl_call_texts(), Expected);
+        EXPECT_EQ(gl_calls_named("glTexImage2D")[0].data, positional_rgba(Case.w, Case.h));
+    }
+}
+
+TEST(TextureUpload, PaddedRowsUploadTightlyPacked) {
+    scratch_dir Dir;
+    const std::vector<unsigned char> Pixels = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 17, 18};
+    ASSERT_TRUE(write_png("pad/three.png", 3, 2, 3, Pixels));
+    SDL_Surface* Raw = IMG_Load("pad/three.png");
+    ASSERT_NE(Raw, nullptr);
+    EXPECT_GT(Raw->pitch, 3 * 3);
+    SDL_FreeSurface(Raw);
+
+    gl_record_reset();
+    ref<texture> T = load_quietly("pad/three.png", false);
+    ASSERT_FALSE(T.null());
+    const std::vector<gl_call> Uploads = gl_calls_named("glTexImage2D");
+    ASSERT_EQ(Uploads.size(), 1u);
+    EXPECT_EQ(Uploads[0].text, upload(0, Rgb, 3, 2));
+    EXPECT_EQ(Uploads[0].data, Pixels);
+    for (int y = 0; y < 2; ++y)
+        for (int x = 0; x < 3; ++x) EXPECT_FALSE(T->check_mask(x, y));
+}
+
+TEST(TextureUpload, EightBitImageBecomesAnAlphaTexture) {
+    scratch_dir Dir;
+    const std::vector<unsigned char> Grey = {0, 64, 128, 255};
+    ASSERT_TRUE(write_png("alpha/grey.png", 2, 2, 1, Grey));
+    gl_record_reset();
+    ref<texture> T = load_quietly("alpha/grey.png", true);
+    ASSERT_FALSE(T.null());
+    const std::vector<gl_call> Uploads = gl_calls_named("glTexImage2D");
+    ASSERT_EQ(Uploads.size(), 1u);
+    EXPECT_EQ(Uploads[0].text, upload(0, Alpha, 2, 2));
+    EXPECT_EQ(Uploads[0].data, Grey);
+    for (int y = 0; y < 2; ++y)
+        for (int x = 0; x < 2; ++x) EXPECT_FALSE(T->check_mask(x, y));
+}
+
+TEST(TextureUpload, ImageWithoutPixelsEndsTheChainAtLevelZero) {
+    scratch_dir Dir;
+    ASSERT_TRUE(write_empty_tga("empty/none.tga"));
+    gl_record_reset();
+    ref<texture> T = load_quietly("empty/none.tga", false);
+    ASSERT_FALSE(T.null());
+    std::vector<std::string> Expected = setup_calls(1, false);
+    Expected.push_back(upload(0, Rgb, 0, 0));
+    EXPECT_EQ(gl_call_texts(), Expected);
+    EXPECT_EQ(T->w, 0);
+    EXPECT_FALSE(T->check_mask(0, 0));
+}
+
+TEST(TextureMask, SolidWhereAlphaIsNonZero) {
+    scratch_dir Dir;
+    // Alphas 0, 1 / 255, 0.
+    ASSERT_TRUE(write_png("mask/m.png", 2, 2, 4, {9, 9, 9, 0, 9, 9, 9, 1, 0, 0, 0, 255, 9, 9, 9, 0}));
+    ref<texture> T = load_quietly("mask/m.png", false);
+    ASSERT_FALSE(T.null());
+    EXPECT_FALSE(T->check_mask(0, 0));
+    EXPECT_TRUE(T->check_mask(1, 0));
+    EXPECT_TRUE(T->check_mask(0, 1));
+    EXPECT_FALSE(T->check_mask(1, 1));
+    for (auto [X, Y] : {std::pair{-1, 0}, {0, -1}, {2, 0}, {0, 2}}) EXPECT_FALSE(T->check_mask(X, Y)) << X << "," << Y;
+}
+
+TEST(TextureRegistry, HandlesCountSuccessfulLoadsOnly) {
+    scratch_dir Dir;
+    ASSERT_TRUE(write_png("reg/a.png", 2, 2, 3, std::vector<unsigned char>(12, 1)));
+    ASSERT_TRUE(write_png("reg/b.png", 2, 2, 3, std::vector<unsigned char>(12, 2)));
+
+    ref<texture> A = load_quietly("reg/a.png", false);
+    ASSERT_FALSE(A.null());
+    const int First = A->get_id;
+    EXPECT_EQ(A.count(), 3);  // cache, index, caller
+
+    const std::string MissingOnce =
+        "- texture load: loading reg/missing.png\n"
+        "* texlib load texdata fatal: couldn't load image file ``reg/missing.png''\n";
+    testing::internal::CaptureStdout();
+    EXPECT_TRUE(texture_load("reg/missing.png", false).null());
+    EXPECT_TRUE(texture_load("reg/missing.png", false).null());
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), MissingOnce + MissingOnce);
+
+    ref<texture> B = load_quietly("reg/b.png", false);
+    ASSERT_FALSE(B.null());
+    EXPECT_EQ(B->get_id, First + 1);
+
+    // Cached: no line, no GL call, and the other filtering is ignored.
+    gl_record_reset();
+    testing::internal::CaptureStdout();
+    ref<texture> Again = texture_load("reg/a.png", true);
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
+    EXPECT_TRUE(gl_calls.empty());
+    EXPECT_EQ(Again.ptr(), A.ptr());
+
+    // Another text for the same file is another texture.
+    ref<texture> Dotted = load_quietly("./reg/a.png", false);
+    ASSERT_FALSE(Dotted.null());
+    EXPECT_EQ(Dotted->get_id, First + 2);
+
+    EXPECT_EQ(texture_get(First).ptr(), A.ptr());
+    EXPECT_EQ(texture_get(First + 1).ptr(), B.ptr());
+    EXPECT_EQ(texture_get(First + 2).ptr(), Dotted.ptr());
+}
+
+TEST(TextureRegistry, HandlesOutOfRangeAreLogged) {
+    scratch_dir Dir;
+    ASSERT_TRUE(write_png("range/a.png", 1, 1, 3, {1, 2, 3}));
+    ref<texture> A = load_quietly("range/a.png", false);
+    ASSERT_FALSE(A.null());
+    const int Count = A->get_id + 1;
+    for (int Id : {-1, Count, Count + 100}) {
+        testing::internal::CaptureStdout();
+        EXPECT_TRUE(texture_get(Id).null());
+        EXPECT_EQ(testing::internal::GetCapturedStdout(),
+                  "* texture get fatal: texture " + std::to_string(Id) + " out of range\n");
+    }
+}
+
+TEST(TextureRegistry, RefusedSurfacesMakeNoTextureAndUseNoHandle) {
+    scratch_dir Dir;
+    ASSERT_TRUE(write_png("refuse/a.png", 1, 1, 3, {1, 2, 3}));
+    ASSERT_TRUE(write_png("refuse/b.png", 1, 1, 3, {1, 2, 3}));
+    const int First = load_quietly("refuse/a.png", false)->get_id;
+
+    // A 16-bit surface, and one whose packed size would not fit an int (its
+    // pixels are never read, so a small buffer stands behind it).
+    unsigned char Small[16] = {};
+    struct refused {
+        SDL_Surface* surface;
+        std::string line;
+    } const Cases[] = {
+        {SDL_CreateRGBSurfaceWithFormat(0, 2, 2, 16, SDL_PIXELFORMAT_RGB565),
+         "* load texture fatal: unsupported image bpp 16\n"},
+        {SDL_CreateRGBSurfaceWithFormatFrom(Small, 30000, 30000, 24, 90000, SDL_PIXELFORMAT_RGB24),
+         "* load texture fatal: image too large (30000x30000 pixels at 24 bpp)\n"},
+    };
+    for (const refused& Case : Cases) {
+        SCOPED_TRACE(Case.line);
+        ASSERT_NE(Case.surface, nullptr);
+        gl_record_reset();
+        testing::internal::CaptureStdout();
+        EXPECT_TRUE(texture_from_surface("refuse/odd", false, Case.surface).null());
+        EXPECT_EQ(testing::internal::GetCapturedStdout(), Case.line);
+        EXPECT_TRUE(gl_calls.empty());
+    }
+    EXPECT_EQ(load_quietly("refuse/b.png", false)->get_id, First + 1);
+}
