@@ -785,6 +785,11 @@ TEST_F(Host, TextIsAlignedWithTheGameFont) {
 TEST_F(Host, TerrainBands) {
     // Four distinct colours, so the picks show in the trace.
     write_png("swatch.png", 2, 2, 3, {255, 0, 0, 0, 255, 0, 0, 0, 255, 255, 255, 0});
+    // A 24-bit TGA of 0 by 0 pixels: an image that loads but has no pixel.
+    std::string EmptyTga(18, '\0');
+    EmptyTga[2] = 2;
+    EmptyTga[16] = 24;
+    write_file("empty.tga", EmptyTga);
     start("");
     Calls First = render("{{'rgba', 0.5, 0.5, 0.5, 1}, {'terrain', -100, 50, 200, 'swatch.png', 42}}");
     Calls Second = render();
@@ -826,11 +831,15 @@ TEST_F(Host, TerrainBands) {
          {"glBegin(0x0007)", "glEnd()", "glColor4f(1,1,1,1)"},
          "* game render command fatal: terrain at y 1e+18 can't advance; stopping"},
         {"{'terrain', 0, 50, 1, {}, 1}", {}, "! game render command warning: terrain image name is not a string; skipping"},
+        {"{'terrain', 0, 50, 100, 'empty.tga', 1}", {},
+         "! game render command warning: terrain image ``empty.tga'' has no pixels; skipping"},
         {"{'terrain', 0, 50, 1, 'swatch.png'}", {}, ""},
     };
     for (const auto& Case : Bad) {
         EXPECT_EQ(render(Case.list), Case.calls) << Case.list;
-        EXPECT_EQ(Log, Case.line.empty() ? Lines{} : Lines{Case.line}) << Case.list;
+        // Only a first load logs before the command's own line.
+        EXPECT_EQ(Log.empty() ? "" : Log.back(), Case.line) << Case.list;
+        EXPECT_LE(Log.size(), 2u) << Case.list;
     }
 }
 
