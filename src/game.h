@@ -29,6 +29,20 @@ private:
     void render_command();
     void include(const std::string& ScriptName);
     void lib(const std::string& LibName);
+
+    // The tables being walked, outermost first, so a render list that holds
+    // itself is not walked into again; cleared at the start of every frame.
+    std::vector<const void*> walking;
+    bool repeat_logged = false;
+    bool depth_logged = false;
+
+    void walk_table(int V);
+    bool run_word(int Word, int V);
+    bool read_numbers(int V, double* Out, int N);
+    int read_text(int V, std::string& Out);
+    void build_font();
+
+    friend struct game_probe;
 };
 
 extern ref<font> cur_font;
