@@ -222,7 +222,7 @@ void draw_circarc(double X, double Y, double R, double StartTheta, double EndThe
     double ThetaRange = EndTheta - StartTheta;
     double Segs = ((R * pi) * 2.0) * (ThetaRange / pi) / 50.0;
     if (Segs > max_draw_steps) {
-        log_line('*', "game render command fatal: circarc of ", Segs, " segments is too long; skipping");
+        log_line('*', "game render command fatal: circarc of ", script_int(Segs), " segments is too long; skipping");
         return;
     }
     int NumSegs = script_int(Segs);
@@ -249,11 +249,10 @@ void draw_dashline(double X0, double Y0, double X1, double Y1, double W, double 
     double Step = OnL + OffL;
     bool Dashes = true;
     if (LineLen > 0 && !(Step > 0)) {
-        log_line('!', "game render command warning: dashline with dash plus gap of ", Step,
-                 " has no dashes");
+        log_line('!', "game render command warning: dashline with no positive dash plus gap has no dashes");
         Dashes = false;
     } else if (LineLen > 0 && LineLen / Step > max_draw_steps) {
-        log_line('*', "game render command fatal: dashline of ", LineLen / Step,
+        log_line('*', "game render command fatal: dashline of ", script_int(LineLen / Step),
                  " dashes is too long; skipping");
         Dashes = false;
     }
@@ -310,7 +309,7 @@ void draw_terrain(double Y, double W, double H, const std::string& SwatchName, i
     }
     // Every band is at least 10 high.
     if (H / 10.0 > max_draw_steps) {
-        log_line('*', "game render command fatal: terrain of height ", H, " is too long; skipping");
+        log_line('*', "game render command fatal: terrain of height ", script_int(H), " is too long; skipping");
         return;
     }
     glBegin(GL_QUADS);
@@ -319,7 +318,7 @@ void draw_terrain(double Y, double W, double H, const std::string& SwatchName, i
         double NextY = G.get() * 25.0 + CurY + 10.0;
         // Far from 0 a band of 10 no longer moves the edge.
         if (!(NextY > CurY)) {
-            log_line('*', "game render command fatal: terrain at y ", CurY, " can't advance; stopping");
+            log_line('*', "game render command fatal: terrain at y ", script_int(CurY), " can't advance; stopping");
             break;
         }
         fcolor SwatchC = I->get_any_pixel(G);

@@ -673,18 +673,14 @@ TEST_F(Host, DashlineWithoutAPositiveStepDrawsNoDash) {
         const char* list;
         std::string line;
     } Cases[] = {
-        {"{'dashline', 0, 0, 100, 0, 1, 0, 0}", "! game render command warning: dashline with dash plus gap of 0 has no dashes"},
-        {"{'dashline', 0, 0, 100, 0, 1, 5, -10}", "! game render command warning: dashline with dash plus gap of -5 has no dashes"},
-        {"{'dashline', 0, 0, 1e100, 0, 1, 1, 1}", "* game render command fatal: dashline of 5e+99 dashes is too long; skipping"},
-        {"{'dashline', 0, 0, 100, 0, 1, 0/0, 1}", "! game render command warning: dashline with dash plus gap of -nan has no dashes"},
+        {"{'dashline', 0, 0, 100, 0, 1, 0, 0}", "! game render command warning: dashline with no positive dash plus gap has no dashes"},
+        {"{'dashline', 0, 0, 100, 0, 1, 5, -10}", "! game render command warning: dashline with no positive dash plus gap has no dashes"},
+        {"{'dashline', 0, 0, 1e100, 0, 1, 1, 1}", "* game render command fatal: dashline of 2147483647 dashes is too long; skipping"},
+        {"{'dashline', 0, 0, 100, 0, 1, 0/0, 1}", "! game render command warning: dashline with no positive dash plus gap has no dashes"},
     };
     for (const auto& Case : Cases) {
         EXPECT_EQ(render(Case.list), (Calls{"glLineWidth(1)", "glBegin(0x0001)", "glEnd()"})) << Case.list;
-        ASSERT_EQ(Log.size(), 1u) << Case.list;
-        if (std::string(Case.list).find("0/0") != std::string::npos)
-            EXPECT_NE(Log[0].find("nan has no dashes"), std::string::npos) << Log[0];
-        else
-            EXPECT_EQ(Log[0], Case.line);
+        EXPECT_EQ(Log, Lines{Case.line}) << Case.list;
     }
 }
 
@@ -715,7 +711,7 @@ TEST_F(Host, CircarcSegments) {
     EXPECT_EQ(Ten[4].substr(0, 14), "glVertex3f(15,");
     // An arc that would need more vertices than a frame can hold is refused.
     EXPECT_TRUE(render("{'circarc', 0, 0, 1e12, 0, 2 * math.pi, 1}").empty());
-    EXPECT_EQ(Log, Lines{"* game render command fatal: circarc of 2.51327e+11 segments is too long; skipping"});
+    EXPECT_EQ(Log, Lines{"* game render command fatal: circarc of 2147483647 segments is too long; skipping"});
 }
 
 TEST_F(Host, Pictures) {
@@ -825,11 +821,11 @@ TEST_F(Host, TerrainBands) {
         std::string line;
     } Bad[] = {
         {"{'terrain', 0, 50, 1e300, 'swatch.png', 1}", {},
-         "* game render command fatal: terrain of height 1e+300 is too long; skipping"},
+         "* game render command fatal: terrain of height 2147483647 is too long; skipping"},
         // So far from 0 that a band can't move the edge.
         {"{'terrain', 1e18, 50, 1000, 'swatch.png', 1}",
          {"glBegin(0x0007)", "glEnd()", "glColor4f(1,1,1,1)"},
-         "* game render command fatal: terrain at y 1e+18 can't advance; stopping"},
+         "* game render command fatal: terrain at y 2147483647 can't advance; stopping"},
         {"{'terrain', 0, 50, 1, {}, 1}", {}, "! game render command warning: terrain image name is not a string; skipping"},
         {"{'terrain', 0, 50, 100, 'empty.tga', 1}", {},
          "! game render command warning: terrain image ``empty.tga'' has no pixels; skipping"},
