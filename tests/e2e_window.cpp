@@ -5,18 +5,12 @@
 #include <GL/gl.h>
 #include <gtest/gtest.h>
 
-#include <sstream>
 #include <string>
 #include <vector>
 
-namespace {
+#include "fixtures.h"
 
-std::vector<std::string> split_lines(const std::string& Text) {
-    std::vector<std::string> Lines;
-    std::istringstream In(Text);
-    for (std::string Line; std::getline(In, Line);) Lines.push_back(Line);
-    return Lines;
-}
+namespace {
 
 std::vector<GLint> current_viewport() {
     std::vector<GLint> V(4, -1);

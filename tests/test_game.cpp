@@ -18,18 +18,6 @@ struct game_probe {
 
 namespace {
 
-std::vector<std::string> split_lines(const std::string& Text) {
-    std::vector<std::string> Lines;
-    size_t Start = 0;
-    while (Start < Text.size()) {
-        size_t End = Text.find('\n', Start);
-        if (End == std::string::npos) End = Text.size();
-        Lines.push_back(Text.substr(Start, End - Start));
-        Start = End + 1;
-    }
-    return Lines;
-}
-
 // A glyph sheet of 16 by 16 pixels; "A" is a quarter of it and advances 8
 // world units per unit of text size.
 const char* const font_script =

@@ -8,16 +8,10 @@
 #include <string>
 #include <vector>
 
+#include "fixtures.h"
 #include "gl_record.h"
 
 namespace {
-
-std::vector<std::string> split_lines(const std::string& Text) {
-    std::vector<std::string> Lines;
-    std::istringstream In(Text);
-    for (std::string Line; std::getline(In, Line);) Lines.push_back(Line);
-    return Lines;
-}
 
 // Each case opens its own window: screen_open allows one at a time, so the
 // window goes (and the globals are reset) between cases.

@@ -40,13 +40,14 @@ std::string read_file(const std::string& Path) {
     return S.str();
 }
 
-std::vector<std::string> read_lines(const std::string& Path) {
+std::vector<std::string> split_lines(const std::string& Text) {
     std::vector<std::string> Lines;
-    std::istringstream In(read_file(Path));
-    std::string Line;
-    while (std::getline(In, Line)) Lines.push_back(Line);
+    std::istringstream In(Text);
+    for (std::string Line; std::getline(In, Line);) Lines.push_back(Line);
     return Lines;
 }
+
+std::vector<std::string> read_lines(const std::string& Path) { return split_lines(read_file(Path)); }
 
 bool write_png(const std::string& Path, int W, int H, int Channels,
                const std::vector<unsigned char>& Pixels) {

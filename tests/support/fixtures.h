@@ -22,6 +22,8 @@ private:
 // Writes Text to Path, making the directories on the way.
 void write_file(const std::string& Path, const std::string& Text);
 std::string read_file(const std::string& Path);
+// The lines of Text, without their line feeds.
+std::vector<std::string> split_lines(const std::string& Text);
 std::vector<std::string> read_lines(const std::string& Path);
 
 // Writes a PNG of W by H pixels from tightly packed rows. Channels: 1 for an
