@@ -3,17 +3,12 @@
 // with real key events while screenshots show what it draws.
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <string>
-#include <thread>
 
-#include <signal.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
+#include "e2e_run.h"
 #include "fixtures.h"
 
 namespace fs = std::filesystem;
@@ -25,59 +20,7 @@ std::string env_or_empty(const char* Name) {
     return V ? V : "";
 }
 
-// Output of a shell command, trailing blanks removed.
-std::string shell(const std::string& Command) {
-    std::string Out;
-    if (FILE* P = popen(Command.c_str(), "r")) {
-        char Buf[256];
-        while (fgets(Buf, sizeof Buf, P)) Out += Buf;
-        pclose(P);
-    }
-    while (!Out.empty() && (Out.back() == '\n' || Out.back() == ' ')) Out.pop_back();
-    return Out;
-}
-
-void pause_ms(int Ms) { std::this_thread::sleep_for(std::chrono::milliseconds(Ms)); }
-
-// The game as a child process, killed if a test ends before it does.
-struct game_run {
-    pid_t Pid = -1;
-
-    bool start(const std::string& Binary) {
-        Pid = fork();
-        if (Pid == 0) {
-            // SDL_Quit unloads the GL driver, whose leftover allocations the
-            // leak checker of a sanitizer build can neither name nor suppress;
-            // this test is about the game, so the child checks no leaks.
-            std::string Asan = env_or_empty("ASAN_OPTIONS");
-            setenv("ASAN_OPTIONS", (Asan.empty() ? "" : Asan + ":").append("detect_leaks=0").c_str(), 1);
-            if (!freopen("stdout.txt", "w", stdout) || !freopen("stderr.txt", "w", stderr)) _exit(126);
-            execl(Binary.c_str(), Binary.c_str(), static_cast<char*>(nullptr));
-            _exit(127);
-        }
-        return Pid > 0;
-    }
-
-    // The exit status, or -1 if the program is still running after TimeoutMs.
-    int wait_exit(int TimeoutMs) {
-        for (int Waited = 0; Waited <= TimeoutMs; Waited += 50) {
-            int Status = 0;
-            if (waitpid(Pid, &Status, WNOHANG) == Pid) {
-                Pid = -1;
-                return WIFEXITED(Status) ? WEXITSTATUS(Status) : 128 + WTERMSIG(Status);
-            }
-            pause_ms(50);
-        }
-        return -1;
-    }
-
-    ~game_run() {
-        if (Pid > 0) {
-            kill(Pid, SIGKILL);
-            waitpid(Pid, nullptr, 0);
-        }
-    }
-};
+void pause_ms(int Ms) { sleep_s(Ms / 1000.0); }
 
 struct window_box {
     int X = 0, Y = 0, W = 0, H = 0;
@@ -125,8 +68,8 @@ TEST(GameE2E, TitleThenPlayThenF12EndsCleanly) {
     fs::create_directory_symlink(fs::path(Source) / "game", "game");
     fs::create_directory_symlink(fs::path(Source) / "data", "data");
 
-    game_run Game;
-    ASSERT_TRUE(Game.start(Binary));
+    vireo_process Game;
+    ASSERT_TRUE(Game.started());
     std::string Id;
     window_box Box;
     ASSERT_TRUE(find_window(Id, Box)) << "no window titled Vireo";
@@ -165,7 +108,7 @@ TEST(GameE2E, TitleThenPlayThenF12EndsCleanly) {
     EXPECT_GT(colour_share("play.png", Box, 12, 12, 80, 16, "b8c0c8"), 0.1);
 
     xdo("key F12");
-    EXPECT_EQ(Game.wait_exit(15000), 0);
+    EXPECT_EQ(Game.wait_exit(15), 0);
 
     std::vector<std::string> Trace = read_lines("trace.txt");
     ASSERT_FALSE(Trace.empty());

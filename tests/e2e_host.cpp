@@ -5,117 +5,19 @@
 #include <SDL_image.h>
 #include <gtest/gtest.h>
 
-#include <chrono>
-#include <cstdio>
 #include <cstdlib>
 #include <string>
-#include <thread>
 #include <vector>
 
-#include <signal.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include "display_x11.h"
+#include "e2e_run.h"
 #include "fixtures.h"
 
-extern char** environ;
-
 namespace {
-
-using clock_type = std::chrono::steady_clock;
-
-const double RUN_TIMEOUT_S = 30;
-
-// Runs Command in the shell and gives what it printed.
-std::string shell(const std::string& Command) {
-    std::string Out;
-    FILE* P = popen(Command.c_str(), "r");
-    if (!P) return Out;
-    char Buf[256];
-    while (size_t N = fread(Buf, 1, sizeof Buf, P)) Out.append(Buf, N);
-    pclose(P);
-    while (!Out.empty() && (Out.back() == '\n' || Out.back() == ' ')) Out.pop_back();
-    return Out;
-}
-
-void sleep_s(double Seconds) {
-    std::this_thread::sleep_for(std::chrono::duration<double>(Seconds));
-}
-
-// Polls until Ready() holds or Seconds pass; gives Ready()'s last answer.
-template <typename Predicate>
-bool wait_until(Predicate Ready, double Seconds = 15) {
-    const auto End = clock_type::now() + std::chrono::duration<double>(Seconds);
-    while (clock_type::now() < End) {
-        if (Ready()) return true;
-        sleep_s(0.02);
-    }
-    return Ready();
-}
 
 bool file_has(const std::string& Path, const std::string& Text) {
     return read_file(Path) == Text;
 }
-
-// The game as a child process in the current directory, its standard output
-// in "stdout.txt".
-class vireo_process {
-public:
-    explicit vireo_process(const std::vector<std::string>& ExtraEnv = {}) {
-        const char* Binary = std::getenv("VIREO_BINARY");
-        if (!Binary) return;
-        // Shutting SDL down unloads the GL driver and SDL's helper libraries,
-        // whose leftover allocations then have no module to be suppressed by;
-        // memory errors are still caught.
-        const char* Asan = std::getenv("ASAN_OPTIONS");
-        std::vector<std::string> Env = ExtraEnv;
-        Env.push_back(std::string("ASAN_OPTIONS=") + (Asan ? Asan : "") + ":detect_leaks=0");
-        // The first entry of a name wins, so the overrides come first.
-        for (char** E = environ; *E; ++E)
-            if (std::string(*E).rfind("ASAN_OPTIONS=", 0) != 0) Env.push_back(*E);
-        std::vector<char*> EnvP;
-        for (std::string& E : Env) EnvP.push_back(E.data());
-        EnvP.push_back(nullptr);
-
-        Pid = fork();
-        if (Pid == 0) {
-            if (!freopen("stdout.txt", "w", stdout) || !freopen("stderr.txt", "w", stderr)) _exit(126);
-            char* Args[] = {const_cast<char*>(Binary), nullptr};
-            execve(Binary, Args, EnvP.data());
-            _exit(127);
-        }
-    }
-    ~vireo_process() {
-        if (Pid > 0 && !Exited) {
-            kill(Pid, SIGKILL);
-            waitpid(Pid, nullptr, 0);
-        }
-    }
-    vireo_process(const vireo_process&) = delete;
-    vireo_process& operator=(const vireo_process&) = delete;
-
-    bool started() const { return Pid > 0; }
-    pid_t pid() const { return Pid; }
-
-    // The exit status, or -1000 when the game did not end in time (it is
-    // then killed).
-    int wait_exit(double Seconds = RUN_TIMEOUT_S) {
-        int Status = 0;
-        const bool Ended = wait_until(
-            [&] {
-                Exited = Exited || waitpid(Pid, &Status, WNOHANG) == Pid;
-                return Exited;
-            },
-            Seconds);
-        if (!Ended) return -1000;
-        return WIFEXITED(Status) ? WEXITSTATUS(Status) : -100 - WTERMSIG(Status);
-    }
-
-private:
-    pid_t Pid = -1;
-    bool Exited = false;
-};
 
 // The id of the game's window once it carries the game's title, or "".
 std::string find_game_window() {
