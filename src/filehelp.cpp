@@ -10,25 +10,28 @@ bool fexist(const std::string& File) {
     return true;
 }
 
-void fput_int(std::ostream& Dest, int Value) {
+namespace {
+
+// Values travel as their own bytes, in host order.
+template <typename T>
+void put_raw(std::ostream& Dest, T Value) {
     Dest.write(reinterpret_cast<const char*>(&Value), sizeof Value);
 }
 
-int fget_int(std::istream& Source) {
-    int Value = 0;
+// What a short read does not deliver stays 0.
+template <typename T>
+T get_raw(std::istream& Source) {
+    T Value = 0;
     Source.read(reinterpret_cast<char*>(&Value), sizeof Value);
     return Value;
 }
 
-void fput_double(std::ostream& Dest, double Value) {
-    Dest.write(reinterpret_cast<const char*>(&Value), sizeof Value);
-}
+}  // namespace
 
-double fget_double(std::istream& Source) {
-    double Value = 0.0;
-    Source.read(reinterpret_cast<char*>(&Value), sizeof Value);
-    return Value;
-}
+void fput_int(std::ostream& Dest, int Value) { put_raw(Dest, Value); }
+int fget_int(std::istream& Source) { return get_raw<int>(Source); }
+void fput_double(std::ostream& Dest, double Value) { put_raw(Dest, Value); }
+double fget_double(std::istream& Source) { return get_raw<double>(Source); }
 
 void fput_string(std::ostream& Dest, const std::string& Value) {
     fput_int(Dest, static_cast<int>(Value.size()));

@@ -84,30 +84,37 @@ void font::render_char_quad(const rpos& Center, const rpos& Scale, int Ascii, bo
     glVertex3d(Corner0[0] - ItalicsOffset, Corner1[1], Center[2]);
 }
 
+// Glyph quads go out in one textured batch with the sheet bound; the sheet
+// stays bound afterwards and texturing is off again.
+static void begin_glyphs(const texture& Sheet) {
+    glBindTexture(GL_TEXTURE_2D, GLuint(Sheet.id));
+    glEnable(GL_TEXTURE_2D);
+    glBegin(GL_QUADS);
+}
+
+static void end_glyphs() {
+    glEnd();
+    glDisable(GL_TEXTURE_2D);
+}
+
 void font::render_string(const rpos& Position, const rpos& Scale, const std::string& Text,
                          bool Italics) const {
     if (face_t.null()) return;
-    glBindTexture(GL_TEXTURE_2D, GLuint(face_t->id));
-    glEnable(GL_TEXTURE_2D);
-    glBegin(GL_QUADS);
+    begin_glyphs(*face_t.c_ptr());
     rpos Cursor = Position;
     for (const char C : Text) {
         const int Code = static_cast<unsigned char>(C);
         render_char_quad(Cursor, Scale, Code, Italics);
         Cursor[0] += get_advance(Code) * Scale[0];
     }
-    glEnd();
-    glDisable(GL_TEXTURE_2D);
+    end_glyphs();
 }
 
 void font::render_char(const rpos& Center, const rpos& Scale, int Ascii, bool Italics) const {
     if (face_t.null()) return;
-    glBindTexture(GL_TEXTURE_2D, GLuint(face_t->id));
-    glEnable(GL_TEXTURE_2D);
-    glBegin(GL_QUADS);
+    begin_glyphs(*face_t.c_ptr());
     render_char_quad(Center, Scale, Ascii, Italics);
-    glEnd();
-    glDisable(GL_TEXTURE_2D);
+    end_glyphs();
 }
 
 void font::clear() {

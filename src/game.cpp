@@ -13,6 +13,7 @@
 #include "die.h"
 #include "filehelp.h"
 #include "image.h"
+#include "itostr.h"
 #include "main.h"
 #include "sdlkeynames.h"
 #include "texture.h"
@@ -39,14 +40,7 @@ const int max_palette_id = 65535;
 
 // Script numbers read as integers: truncated toward zero, saturated at the
 // ends of the int range, NaN as 0.
-int script_int(double Value) {
-    if (std::isnan(Value)) return 0;
-    if (Value >= double(INT_MAX)) return INT_MAX;
-    if (Value <= double(INT_MIN)) return INT_MIN;
-    return int(Value);
-}
-
-int arg_int(lua_State* L, int Index) { return script_int(lua_tonumberx(L, Index, nullptr)); }
+int arg_int(lua_State* L, int Index) { return cut_to_int(lua_tonumberx(L, Index, nullptr)); }
 
 // A script may raise any value; only strings and numbers have a text.
 std::string error_text(lua_State* L, int Index) {
@@ -82,19 +76,21 @@ int protected_set_global(lua_State* L) {
     return 0;
 }
 
-int protected_get_lib_entry(lua_State* L) {
+void push_lib(lua_State* L) {
     lua_rawgeti(L, LUA_REGISTRYINDEX, LUA_RIDX_GLOBALS);
     lua_pushliteral(L, "LIB");
     lua_gettable(L, -2);
+}
+
+int protected_get_lib_entry(lua_State* L) {
+    push_lib(L);
     lua_pushvalue(L, 1);
     lua_gettable(L, -2);
     return 1;
 }
 
 int protected_mark_lib_entry(lua_State* L) {
-    lua_rawgeti(L, LUA_REGISTRYINDEX, LUA_RIDX_GLOBALS);
-    lua_pushliteral(L, "LIB");
-    lua_gettable(L, -2);
+    push_lib(L);
     lua_pushvalue(L, 1);
     lua_pushboolean(L, 1);
     lua_settable(L, -3);
@@ -111,22 +107,22 @@ int protected_font_init(lua_State* L) {
 }
 
 // Pushes the global Name, or logs the failure and pushes nothing.
-bool get_global(lua_State* L, const char* Name, const std::string& Operation) {
+bool get_global(lua_State* L, const char* Name, const char* Operation) {
     lua_pushcfunction(L, protected_get_global);
     lua_pushstring(L, Name);
     if (lua_pcall(L, 1, 1, 0) == LUA_OK) return true;
-    log_script_error(L, Operation + ": couldn't read the global " + Name);
+    log_script_error(L, std::string(Operation) + ": couldn't read the global " + Name);
     return false;
 }
 
 // Sets the global Name to the value on top, which is popped.
-void set_global(lua_State* L, const char* Name, const std::string& Operation) {
+void set_global(lua_State* L, const char* Name, const char* Operation) {
     lua_pushcfunction(L, protected_set_global);
     lua_pushstring(L, Name);
     lua_pushvalue(L, -3);
     lua_remove(L, -4);
     if (lua_pcall(L, 2, 0, 0) != LUA_OK)
-        log_script_error(L, Operation + ": couldn't set the global " + Name);
+        log_script_error(L, std::string(Operation) + ": couldn't set the global " + Name);
 }
 
 // ---------------------------------------------------------------------------
@@ -222,10 +218,10 @@ void draw_circarc(double X, double Y, double R, double StartTheta, double EndThe
     double ThetaRange = EndTheta - StartTheta;
     double Segs = ((R * pi) * 2.0) * (ThetaRange / pi) / 50.0;
     if (Segs > max_draw_steps) {
-        log_line('*', "game render command fatal: circarc of ", script_int(Segs), " segments is too long; skipping");
+        log_line('*', "game render command fatal: circarc of ", cut_to_int(Segs), " segments is too long; skipping");
         return;
     }
-    int NumSegs = script_int(Segs);
+    int NumSegs = cut_to_int(Segs);
     double SegTheta = NumSegs != 0 ? ThetaRange / NumSegs : 0.0;
     glLineWidth(float(W));
     glBegin(GL_LINE_STRIP);
@@ -252,7 +248,7 @@ void draw_dashline(double X0, double Y0, double X1, double Y1, double W, double 
         log_line('!', "game render command warning: dashline with no positive dash plus gap has no dashes");
         Dashes = false;
     } else if (LineLen > 0 && LineLen / Step > max_draw_steps) {
-        log_line('*', "game render command fatal: dashline of ", script_int(LineLen / Step),
+        log_line('*', "game render command fatal: dashline of ", cut_to_int(LineLen / Step),
                  " dashes is too long; skipping");
         Dashes = false;
     }
@@ -309,7 +305,7 @@ void draw_terrain(double Y, double W, double H, const std::string& SwatchName, i
     }
     // Every band is at least 10 high.
     if (H / 10.0 > max_draw_steps) {
-        log_line('*', "game render command fatal: terrain of height ", script_int(H), " is too long; skipping");
+        log_line('*', "game render command fatal: terrain of height ", cut_to_int(H), " is too long; skipping");
         return;
     }
     glBegin(GL_QUADS);
@@ -318,7 +314,7 @@ void draw_terrain(double Y, double W, double H, const std::string& SwatchName, i
         double NextY = G.get() * 25.0 + CurY + 10.0;
         // Far from 0 a band of 10 no longer moves the edge.
         if (!(NextY > CurY)) {
-            log_line('*', "game render command fatal: terrain at y ", script_int(CurY), " can't advance; stopping");
+            log_line('*', "game render command fatal: terrain at y ", cut_to_int(CurY), " can't advance; stopping");
             break;
         }
         fcolor SwatchC = I->get_any_pixel(G);
@@ -493,7 +489,6 @@ int script_game_quit(lua_State*) {
 
 int base_include(lua_State* L, const std::string& ScriptName) {
     const std::string Filename = "game/" + ScriptName + ".lua";
-    const std::string Warning = "game script include warning: couldn't dofile ``" + Filename + "''";
 
     lua_pushcfunction(L, protected_get_lib_entry);
     lua_pushstring(L, Filename.c_str());
@@ -507,7 +502,7 @@ int base_include(lua_State* L, const std::string& ScriptName) {
     if (HasRun) return 0;
 
     if (luaL_loadfilex(L, Filename.c_str(), nullptr) != LUA_OK || lua_pcall(L, 0, 0, 0) != LUA_OK) {
-        log_script_error(L, Warning);
+        log_script_error(L, "game script include warning: couldn't dofile ``" + Filename + "''");
         return 0;
     }
 
@@ -756,7 +751,7 @@ bool game::run_word(int Word, int V) {
             return true;
         case W_PICTURE:
             if (!read_numbers(V, A, 1)) return false;
-            draw_picture(script_int(A[0]));
+            draw_picture(cut_to_int(A[0]));
             return true;
         case W_LINE:
             if (!read_numbers(V, A, 5)) return false;
@@ -794,7 +789,7 @@ bool game::run_word(int Word, int V) {
                 log_line('!', "game render command warning: terrain image name is not a string; skipping");
                 return true;
             }
-            draw_terrain(A[0], A[1], A[2], SwatchName, script_int(A[3]));
+            draw_terrain(A[0], A[1], A[2], SwatchName, cut_to_int(A[3]));
             return true;
         }
         case W_TEXT:

@@ -7,6 +7,7 @@
 #include <map>
 
 #include "die.h"
+#include "itostr.h"
 
 // Successful loads only, by the exact name they were loaded under.
 static std::map<std::string, ref<image>> loaded;
@@ -91,14 +92,8 @@ fcolor str2color(const std::string& CHex) {
     return Color;
 }
 
-// Out-of-range components are written as their 32-bit two's complement;
-// values beyond int range (or not a number) are pinned so the cast is defined.
-static unsigned component_to_byte_text(float C) {
-    const double Scaled = double(C) * 255.0;
-    if (!(Scaled > -2147483648.0)) return Scaled != Scaled ? 0u : 0x80000000u;
-    if (Scaled >= 2147483648.0) return 0x7fffffffu;
-    return unsigned(int(Scaled));
-}
+// Out-of-range components are written as their 32-bit two's complement.
+static unsigned component_to_byte_text(float C) { return unsigned(cut_to_int(double(C) * 255.0)); }
 
 std::string color2str(const fcolor& C) {
     char Buf[32];

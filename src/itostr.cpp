@@ -4,9 +4,7 @@
 #include <cmath>
 #include <cstdio>
 
-// Cuts toward zero; values beyond int saturate and NaN gives 0, so no input
-// reaches an undefined conversion.
-static int cut_to_int(double V) {
+int cut_to_int(double V) {
     if (std::isnan(V)) return 0;
     if (V >= 2147483647.0) return INT_MAX;
     if (V <= -2147483648.0) return INT_MIN;
