@@ -8,6 +8,7 @@
 #include <climits>
 #include <cmath>
 #include <cstdint>
+#include <cstdio>
 #include <cstring>
 
 #include "die.h"
@@ -42,87 +43,125 @@ const int max_palette_id = 65535;
 // ends of the int range, NaN as 0.
 int arg_int(lua_State* L, int Index) { return cut_to_int(lua_tonumberx(L, Index, nullptr)); }
 
-// A script may raise any value; only strings and numbers have a text.
-std::string error_text(lua_State* L, int Index) {
-    int Type = lua_type(L, Index);
-    if (Type == LUA_TSTRING || Type == LUA_TNUMBER) return lua_tostring(L, Index);
-    return std::string("(error object is a ") + luaL_typename(L, Index) + " value)";
+// The host and the script state. The interpreter is C, so a script error
+// long-jumps, and any allocation in the state may run a script's finalizer,
+// which may raise. Every host step that can raise therefore runs inside a
+// protected call, in functions that hold nothing with a destructor while
+// they call the interpreter. Outside protected calls the host only pushes
+// what allocates nothing (light C functions, light userdata, numbers),
+// calls, reads and pops.
+
+// A script may raise any value. Its text is read without allocating: a
+// string in place, a number formatted as the interpreter would, anything
+// else described by its type.
+const char* error_text(lua_State* L, int Index, char (&Buf)[64]) {
+    switch (lua_type(L, Index)) {
+        case LUA_TSTRING: return lua_tostring(L, Index);
+        case LUA_TNUMBER:
+            std::snprintf(Buf, sizeof Buf, LUA_NUMBER_FMT, lua_tonumberx(L, Index, nullptr));
+            return Buf;
+    }
+    std::snprintf(Buf, sizeof Buf, "(error object is a %s value)", luaL_typename(L, Index));
+    return Buf;
 }
 
-// The two warning lines of a failed script call; pops the error.
-void log_script_error(lua_State* L, const std::string& Line) {
-    std::string Message = error_text(L, -1);
-    lua_pop(L, 1);
-    log_line('!', Line);
+// The two warning lines of a failed step: the pieces, then the error on top
+// of the stack, which is popped.
+template <typename... Pieces>
+void log_script_error(lua_State* L, const Pieces&... Parts) {
+    char Buf[64];
+    const char* Message = error_text(L, -1, Buf);
+    log_line('!', Parts...);
     log_line('!', "--- ", Message);
+    lua_pop(L, 1);
 }
 
-// The host's own accesses to globals and to "LIB" run through these, called
-// protected, so a script's metatable or a replaced "LIB" that raises is
-// reported rather than ending the process. They hold no C++ objects, since
-// an error leaves them by a long jump.
+void push_global_table(lua_State* L) { lua_rawgeti(L, LUA_REGISTRYINDEX, LUA_RIDX_GLOBALS); }
+
+// Pushes the global named by the light userdata at 1. Ordinary access, so a
+// metatable on the globals takes part.
 int protected_get_global(lua_State* L) {
-    lua_rawgeti(L, LUA_REGISTRYINDEX, LUA_RIDX_GLOBALS);
-    lua_pushvalue(L, 1);
+    const char* Name = static_cast<const char*>(lua_touserdata(L, 1));
+    push_global_table(L);
+    lua_pushstring(L, Name);
     lua_gettable(L, -2);
     return 1;
-}
-
-int protected_set_global(lua_State* L) {
-    lua_rawgeti(L, LUA_REGISTRYINDEX, LUA_RIDX_GLOBALS);
-    lua_pushvalue(L, 1);
-    lua_pushvalue(L, 2);
-    lua_settable(L, -3);
-    return 0;
-}
-
-void push_lib(lua_State* L) {
-    lua_rawgeti(L, LUA_REGISTRYINDEX, LUA_RIDX_GLOBALS);
-    lua_pushliteral(L, "LIB");
-    lua_gettable(L, -2);
-}
-
-int protected_get_lib_entry(lua_State* L) {
-    push_lib(L);
-    lua_pushvalue(L, 1);
-    lua_gettable(L, -2);
-    return 1;
-}
-
-int protected_mark_lib_entry(lua_State* L) {
-    push_lib(L);
-    lua_pushvalue(L, 1);
-    lua_pushboolean(L, 1);
-    lua_settable(L, -3);
-    return 0;
-}
-
-// Font building reads the table's fields with ordinary access, which a
-// metatable can make raise.
-int protected_font_init(lua_State* L) {
-    font* F = static_cast<font*>(lua_touserdata(L, 1));
-    lua_pushvalue(L, 2);
-    F->init(L);
-    return 0;
 }
 
 // Pushes the global Name, or logs the failure and pushes nothing.
 bool get_global(lua_State* L, const char* Name, const char* Operation) {
     lua_pushcfunction(L, protected_get_global);
-    lua_pushstring(L, Name);
+    lua_pushlightuserdata(L, const_cast<char*>(Name));
     if (lua_pcall(L, 1, 1, 0) == LUA_OK) return true;
-    log_script_error(L, std::string(Operation) + ": couldn't read the global " + Name);
+    log_script_error(L, Operation, ": couldn't read the global ", Name);
     return false;
 }
 
-// Sets the global Name to the value on top, which is popped.
-void set_global(lua_State* L, const char* Name, const char* Operation) {
-    lua_pushcfunction(L, protected_set_global);
-    lua_pushstring(L, Name);
-    lua_pushvalue(L, -3);
-    lua_remove(L, -4);
-    if (lua_pcall(L, 2, 0, 0) != LUA_OK)
-        log_script_error(L, std::string(Operation) + ": couldn't set the global " + Name);
+// Pushes the handler Name; a missing one is logged with Missing.
+bool get_handler(lua_State* L, const char* Name, const char* Operation, const char* Missing) {
+    if (!get_global(L, Name, Operation)) return false;
+    if (!lua_isnil(L, -1)) return true;
+    log_line('*', Missing);
+    lua_pop(L, 1);
+    return false;
+}
+
+// Calls the function at 1 with the text the light userdata at 2 points to,
+// pushed here so that its allocation is protected too.
+int protected_call_with_text(lua_State* L) {
+    const char* Text = static_cast<const char*>(lua_touserdata(L, 2));
+    lua_settop(L, 1);
+    lua_pushstring(L, Text);
+    lua_call(L, 1, 0);
+    return 0;
+}
+
+// Sets "keys_down" to a new table of the held keys' names, each true.
+int protected_publish_keys(lua_State* L) {
+    int NumKeys = 0;
+    const Uint8* Keys = SDL_GetKeyboardState(&NumKeys);
+    push_global_table(L);
+    lua_pushliteral(L, "keys_down");
+    lua_newtable(L);
+    for (const auto& Key : sdl_scancode_key_names)
+        if (Keys && Key.first >= 0 && Key.first < NumKeys && Keys[Key.first]) {
+            lua_pushboolean(L, 1);
+            lua_setfield(L, -2, Key.second.c_str());
+        }
+    lua_settable(L, -3);
+    return 0;
+}
+
+const char* const glyph_fields[] = {"bearing_x", "bearing_y", "texcoord_x", "texcoord_y",
+                                    "size_x",    "size_y",    "advance"};
+
+// Copies the field Name of the table at From into the table on top.
+void copy_field(lua_State* L, int From, const char* Name) {
+    lua_getfield(L, From, Name);
+    lua_setfield(L, -2, Name);
+}
+
+// Gives a plain copy of the font table at 1, holding just the fields a font
+// reads. The reads are ordinary, so the table's metatable answers them as
+// it would the font's own; the font is then built from the copy, which
+// can't run script code.
+int protected_copy_font(lua_State* L) {
+    lua_createtable(L, 0, 2 + 256);
+    copy_field(L, 1, "texture");
+    copy_field(L, 1, "pixelsize");
+    for (int Ascii = 0; Ascii < 256; ++Ascii) {
+        lua_pushfstring(L, "glyph_%d", Ascii);
+        lua_pushvalue(L, 3);
+        lua_gettable(L, 1);
+        if (lua_istable(L, 4)) {
+            lua_pushvalue(L, 3);
+            lua_createtable(L, 0, 7);
+            for (const char* Field : glyph_fields) copy_field(L, 4, Field);
+            lua_settable(L, 2);
+        }
+        lua_settop(L, 2);
+    }
+    return 1;
 }
 
 // ---------------------------------------------------------------------------
@@ -235,16 +274,17 @@ void draw_circarc(double X, double Y, double R, double StartTheta, double EndThe
     glEnd();
 }
 
-// Without a positive dash plus gap a line with length would never end; it
-// keeps its framing but gets no dash.
+// With a dash plus gap of 0 or less a line with length would never end; it
+// keeps its framing but gets no dash. A sum that is not a number ends the
+// loop after its first dash.
 void draw_dashline(double X0, double Y0, double X1, double Y1, double W, double OnL, double OffL) {
     rpos CurPos = mkrpos(X0, Y0, 0);
     rpos PosDelta = mkrpos(X1 - X0, Y1 - Y0, 0);
     double LineLen = length(PosDelta);
     safe_normalize(PosDelta);
-    double Step = OnL + OffL;
+    const double Step = OnL + OffL;
     bool Dashes = true;
-    if (LineLen > 0 && !(Step > 0)) {
+    if (LineLen > 0 && Step <= 0) {
         log_line('!', "game render command warning: dashline with no positive dash plus gap has no dashes");
         Dashes = false;
     } else if (LineLen > 0 && LineLen / Step > max_draw_steps) {
@@ -286,15 +326,16 @@ void draw_picture(int Handle) {
 }
 
 // Align: 0 starts the text at X, 1 ends it there, 0.5 centres it on X.
-void draw_text(const ref<font>& F, double X, double Y, double W, const std::string& Text, double Align) {
+void draw_text(const ref<font>& F, double X, double Y, double W, const char* Chars, double Align) {
     const font* Font = F.c_ptr();
     if (!Font) return;
-    rpos Scale = mkrpos(W, W, 1.0);
-    double Shift = Align == 0 ? 0 : Font->get_length(Scale, Text) * Align;
+    const std::string Text = Chars;
+    const rpos Scale = mkrpos(W, W, 1.0);
+    const double Shift = Align == 0 ? 0 : Font->get_length(Scale, Text) * Align;
     Font->render_string(mkrpos(X - Shift, Y, 0), Scale, Text, false);
 }
 
-void draw_terrain(double Y, double W, double H, const std::string& SwatchName, int Seed) {
+void draw_terrain(double Y, double W, double H, const char* SwatchName, int Seed) {
     rngen G;
     G.seed(static_cast<unsigned long>(static_cast<long>(Seed)));
     ref<image> I = image_load(SwatchName);
@@ -330,7 +371,27 @@ void draw_terrain(double Y, double W, double H, const std::string& SwatchName, i
 }
 
 // ---------------------------------------------------------------------------
-// Script function helpers
+// Script function helpers. The functions build script values, which may
+// raise, so resources are looked up in helpers that give plain values back:
+// the registries keep what they load for the life of the process.
+
+// The image "data/" + Name + ".png", or null.
+const image* script_image(const char* Name) {
+    const ref<image> Image = image_load(std::string("data/") + Name + ".png");
+    return Image.c_ptr();
+}
+
+// The handle of the texture "data/" + Name + ".png", or -1.
+int script_texture_handle(const char* Name) {
+    const ref<texture> Texture = texture_load(std::string("data/") + Name + ".png", false);
+    return Texture.null() ? -1 : Texture->get_id;
+}
+
+// Before the game font exists every text measures 0.
+double text_length(double W, const char* Text) {
+    const font* Font = cur_font.c_ptr();
+    return Font ? Font->get_length(mkrpos(W, W, 1.0), Text) : 0.0;
+}
 
 fcolor outside_white() { return mkfcolor(1, 1, 1, 1); }
 
@@ -350,15 +411,18 @@ void set_number_entry(lua_State* L, double Key, double Value) {
 // "image_load_submask" (Components 1: alpha).
 int sub_rectangle_read(lua_State* L, int Components) {
     const char* ImageName = luaL_checkstring(L, 1);
-    ref<image> I = image_load(std::string("data/") + ImageName + ".png");
-    if (I.null()) {
+    const image* Image = script_image(ImageName);
+    if (!Image) {
         log_line('*', "script image load submask: could not find image ", ImageName);
         return 0;
     }
-    int X = arg_int(L, 2), Y = arg_int(L, 3), W = arg_int(L, 4), H = arg_int(L, 5);
+    const int X = arg_int(L, 2), Y = arg_int(L, 3), W = arg_int(L, 4), H = arg_int(L, 5);
+    if (W <= 0 || H <= 0) {
+        lua_createtable(L, 0, 0);
+        return 1;
+    }
     // Below 2^62, so the product can't overflow.
-    int64_t Pixels = (W > 0 && H > 0) ? int64_t(W) * H : 0;
-    if (Pixels > max_subrect_entries / Components) {
+    if (int64_t(W) * H > max_subrect_entries / Components) {
         log_line('*', "script image load submask: rectangle of ", W, " by ", H, " pixels of ", ImageName,
                  " is too large");
         return 0;
@@ -368,7 +432,7 @@ int sub_rectangle_read(lua_State* L, int Components) {
     const int64_t EndX = int64_t(X) + W, EndY = int64_t(Y) + H;
     for (int64_t CurY = Y; CurY < EndY; ++CurY)
         for (int64_t CurX = X; CurX < EndX; ++CurX) {
-            fcolor Pixel = pixel_at(*I.ptr(), CurX, CurY);
+            const fcolor Pixel = pixel_at(*Image, CurX, CurY);
             if (Components == 3) {
                 set_number_entry(L, CurID, Pixel[0]);
                 set_number_entry(L, CurID + 1, Pixel[1]);
@@ -382,25 +446,63 @@ int sub_rectangle_read(lua_State* L, int Components) {
     return 1;
 }
 
+// Runs "game/" + ScriptName + ".lua" unless "LIB" holds it, and records it
+// there once it ran without error. Raises only when "LIB" can't be read or
+// written; the file name lives on the stack, since nothing here may own
+// memory.
+void include_script(lua_State* L, const char* ScriptName) {
+    const int Top = lua_gettop(L);
+    const char* Filename = lua_pushfstring(L, "game/%s.lua", ScriptName);
+    push_global_table(L);
+    lua_pushliteral(L, "LIB");
+    lua_gettable(L, -2);
+    lua_pushvalue(L, Top + 1);
+    lua_gettable(L, -2);
+    const bool HasRun = !lua_isnil(L, -1);
+    lua_settop(L, Top + 1);
+    if (HasRun) {
+        lua_settop(L, Top);
+        return;
+    }
+
+    if (luaL_loadfilex(L, Filename, nullptr) != LUA_OK || lua_pcall(L, 0, 0, 0) != LUA_OK) {
+        log_script_error(L, "game script include warning: couldn't dofile ``", Filename, "''");
+        lua_settop(L, Top);
+        return;
+    }
+
+    push_global_table(L);
+    lua_pushliteral(L, "LIB");
+    lua_gettable(L, -2);
+    lua_pushvalue(L, Top + 1);
+    lua_pushboolean(L, 1);
+    lua_settable(L, -3);
+    lua_settop(L, Top);
+}
+
+int protected_include(lua_State* L) {
+    include_script(L, static_cast<const char*>(lua_touserdata(L, 1)));
+    return 0;
+}
+
 }  // namespace
 
 // ---------------------------------------------------------------------------
 // Script functions
 
 int script_include(lua_State* L) {
-    const char* ScriptName = luaL_checkstring(L, 1);
-    base_include(L, ScriptName);
+    include_script(L, luaL_checkstring(L, 1));
     return 0;
 }
 
 int script_texture_load(lua_State* L) {
     const char* TextureName = luaL_checkstring(L, 1);
-    ref<texture> T = texture_load(std::string("data/") + TextureName + ".png", false);
-    if (T.null()) {
+    const int Handle = script_texture_handle(TextureName);
+    if (Handle < 0) {
         log_line('*', "script texture load: could not find texture ", TextureName);
         return 0;
     }
-    lua_pushnumber(L, T->get_id);
+    lua_pushnumber(L, Handle);
     return 1;
 }
 
@@ -417,13 +519,13 @@ int script_RN(lua_State* L) {
 }
 
 int script_set_palette(lua_State* L) {
-    int ID = arg_int(L, 1);
+    const int ID = arg_int(L, 1);
     if (ID < 0 || ID > max_palette_id) {
         log_line('!', "script set palette warning: palette id ", ID, " out of range; ignored");
         return 0;
     }
-    fcolor C = mkfcolor(float(lua_tonumberx(L, 2, nullptr)), float(lua_tonumberx(L, 3, nullptr)),
-                        float(lua_tonumberx(L, 4, nullptr)), 1.0f);
+    const fcolor C = mkfcolor(float(lua_tonumberx(L, 2, nullptr)), float(lua_tonumberx(L, 3, nullptr)),
+                              float(lua_tonumberx(L, 4, nullptr)), 1.0f);
     if (palette.size() < size_t(ID) + 1) palette.resize(size_t(ID) + 1, mkfcolor(0, 0, 0, 0));
     palette[ID] = C;
     return 0;
@@ -431,13 +533,13 @@ int script_set_palette(lua_State* L) {
 
 int script_image_size(lua_State* L) {
     const char* ImageName = luaL_checkstring(L, 1);
-    ref<image> I = image_load(std::string("data/") + ImageName + ".png");
-    if (I.null()) {
+    const image* Image = script_image(ImageName);
+    if (!Image) {
         log_line('*', "script image load submask: could not find image ", ImageName);
         return 0;
     }
-    lua_pushnumber(L, I->size[0]);
-    lua_pushnumber(L, I->size[1]);
+    lua_pushnumber(L, Image->size[0]);
+    lua_pushnumber(L, Image->size[1]);
     return 2;
 }
 
@@ -449,7 +551,8 @@ int script_WARN(lua_State* L) {
 
 int script_image_exists(lua_State* L) {
     const char* Filename = luaL_checkstring(L, 1);
-    lua_pushboolean(L, fexist(std::string("data/") + Filename + ".png"));
+    const bool Exists = fexist(std::string("data/") + Filename + ".png");
+    lua_pushboolean(L, Exists);
     return 1;
 }
 
@@ -457,25 +560,26 @@ int script_image_load_subpixels(lua_State* L) { return sub_rectangle_read(L, 3);
 
 int script_str2color(lua_State* L) {
     const char* CHex = luaL_checkstring(L, 1);
-    fcolor C = str2color(CHex);
+    const fcolor C = str2color(CHex);
     lua_createtable(L, 0, 0);
     for (int i = 0; i < 3; ++i) set_number_entry(L, i + 1, C[i]);
     return 1;
 }
 
 int script_color2str(lua_State* L) {
-    fcolor C = mkfcolor(float(lua_tonumberx(L, 1, nullptr)), float(lua_tonumberx(L, 2, nullptr)),
-                        float(lua_tonumberx(L, 3, nullptr)), 1.0f);
-    lua_pushstring(L, color2str(C).c_str());
+    const fcolor C = mkfcolor(float(lua_tonumberx(L, 1, nullptr)), float(lua_tonumberx(L, 2, nullptr)),
+                              float(lua_tonumberx(L, 3, nullptr)), 1.0f);
+    // Three 32-bit hex numbers at most.
+    char Text[32];
+    std::snprintf(Text, sizeof Text, "%s", color2str(C).c_str());
+    lua_pushstring(L, Text);
     return 1;
 }
 
-// Before the game font exists every text measures 0.
 int script_text_len(lua_State* L) {
-    double W = lua_tonumberx(L, 1, nullptr);
+    const double W = lua_tonumberx(L, 1, nullptr);
     const char* Text = luaL_checkstring(L, 2);
-    const font* Font = cur_font.c_ptr();
-    lua_pushnumber(L, Font ? Font->get_length(mkrpos(W, W, 1.0), Text) : 0.0);
+    lua_pushnumber(L, text_length(W, Text));
     return 1;
 }
 
@@ -488,33 +592,51 @@ int script_game_quit(lua_State*) {
 // Script inclusion
 
 int base_include(lua_State* L, const std::string& ScriptName) {
-    const std::string Filename = "game/" + ScriptName + ".lua";
-
-    lua_pushcfunction(L, protected_get_lib_entry);
-    lua_pushstring(L, Filename.c_str());
-    if (lua_pcall(L, 1, 1, 0) != LUA_OK) {
-        // Without the guard the script might run twice; it is not run.
-        log_script_error(L, "game script include warning: couldn't read ``LIB'' for ``" + Filename + "''");
-        return 0;
-    }
-    bool HasRun = !lua_isnil(L, -1);
-    lua_pop(L, 1);
-    if (HasRun) return 0;
-
-    if (luaL_loadfilex(L, Filename.c_str(), nullptr) != LUA_OK || lua_pcall(L, 0, 0, 0) != LUA_OK) {
-        log_script_error(L, "game script include warning: couldn't dofile ``" + Filename + "''");
-        return 0;
-    }
-
-    lua_pushcfunction(L, protected_mark_lib_entry);
-    lua_pushstring(L, Filename.c_str());
+    lua_pushcfunction(L, protected_include);
+    lua_pushlightuserdata(L, const_cast<char*>(ScriptName.c_str()));
     if (lua_pcall(L, 1, 0, 0) != LUA_OK)
-        log_script_error(L, "game script include warning: couldn't mark ``" + Filename + "'' in ``LIB''");
+        log_script_error(L, "game script include warning: couldn't use ``LIB'' for ``game/", ScriptName, ".lua''");
     return 0;
 }
 
 // ---------------------------------------------------------------------------
 // The game object
+
+namespace {
+
+const struct {
+    const char* name;
+    lua_CFunction function;
+} script_functions[] = {
+    {"include", script_include},
+    {"texture_load", script_texture_load},
+    {"image_load_submask", script_image_load_submask},
+    {"RN_seed", script_RN_seed},
+    {"RN", script_RN},
+    {"set_palette", script_set_palette},
+    {"image_size", script_image_size},
+    {"WARN", script_WARN},
+    {"image_exists", script_image_exists},
+    {"image_load_subpixels", script_image_load_subpixels},
+    {"str2color", script_str2color},
+    {"color2str", script_color2str},
+    {"text_len", script_text_len},
+    {"game_quit", script_game_quit},
+};
+
+// The standard libraries, the host's functions and an empty "LIB".
+int protected_prepare_state(lua_State* L) {
+    luaL_openlibs(L);
+    for (const auto& Function : script_functions) {
+        lua_pushcclosure(L, Function.function, 0);
+        lua_setglobal(L, Function.name);
+    }
+    lua_newtable(L);
+    lua_setglobal(L, "LIB");
+    return 0;
+}
+
+}  // namespace
 
 game::game() : L(nullptr) {}
 
@@ -530,33 +652,8 @@ void game::init() {
         log_line('*', "game init fatal: couldn't create the script state");
         return;
     }
-    luaL_openlibs(L);
-
-    static const struct {
-        const char* name;
-        lua_CFunction function;
-    } Functions[] = {
-        {"include", script_include},
-        {"texture_load", script_texture_load},
-        {"image_load_submask", script_image_load_submask},
-        {"RN_seed", script_RN_seed},
-        {"RN", script_RN},
-        {"set_palette", script_set_palette},
-        {"image_size", script_image_size},
-        {"WARN", script_WARN},
-        {"image_exists", script_image_exists},
-        {"image_load_subpixels", script_image_load_subpixels},
-        {"str2color", script_str2color},
-        {"color2str", script_color2str},
-        {"text_len", script_text_len},
-        {"game_quit", script_game_quit},
-    };
-    for (const auto& Function : Functions) {
-        lua_pushcclosure(L, Function.function, 0);
-        lua_setglobal(L, Function.name);
-    }
-    lua_newtable(L);
-    lua_setglobal(L, "LIB");
+    lua_pushcfunction(L, protected_prepare_state);
+    if (lua_pcall(L, 0, 0, 0) != LUA_OK) log_script_error(L, "game init warning: couldn't prepare the script state");
 
     for (const char* Lib : {"std", "rn", "debug", "class", "matrix", "color"}) lib(Lib);
     base_include(L, "font");
@@ -569,76 +666,88 @@ void game::init() {
 void game::build_font() {
     F = mkref(new font);
     cur_font = F;
-    const std::string Warning = "game init warning: couldn't build the game font";
+    const char* const Warning = "game init warning: couldn't build the game font";
     if (!get_global(L, "font", "game init warning")) return;
     if (!lua_istable(L, -1)) {
-        std::string Type = luaL_typename(L, -1);
+        const char* Type = luaL_typename(L, -1);
         lua_pop(L, 1);
         log_line('!', Warning);
         log_line('!', "--- the global font is a ", Type, " value, not a table");
         return;
     }
-    lua_pushcfunction(L, protected_font_init);
-    lua_pushlightuserdata(L, F.ptr());
-    lua_pushvalue(L, -3);
-    if (lua_pcall(L, 2, 0, 0) != LUA_OK) log_script_error(L, Warning);
+    lua_pushcfunction(L, protected_copy_font);
+    lua_insert(L, -2);
+    if (lua_pcall(L, 1, 1, 0) != LUA_OK) {
+        log_script_error(L, Warning);
+        return;
+    }
+    // Reading the plain copy runs no script code, and with the collector
+    // stopped no finalizer either, so the font may hold strings meanwhile.
+    const bool Collecting = lua_gc(L, LUA_GCISRUNNING, 0) != 0;
+    if (Collecting) lua_gc(L, LUA_GCSTOP, 0);
+    F->init(L);
+    if (Collecting) lua_gc(L, LUA_GCRESTART, 0);
     lua_pop(L, 1);
 }
 
 void game::update(double T) {
     if (!L) return;
-    int NumKeys = 0;
-    const Uint8* Keys = SDL_GetKeyboardState(&NumKeys);
-    lua_newtable(L);
-    for (const auto& Key : sdl_scancode_key_names)
-        if (Keys && Key.first >= 0 && Key.first < NumKeys && Keys[Key.first]) {
-            lua_pushboolean(L, 1);
-            lua_setfield(L, -2, Key.second.c_str());
-        }
-    set_global(L, "keys_down", "game update warning");
+    lua_pushcfunction(L, protected_publish_keys);
+    if (lua_pcall(L, 0, 0, 0) != LUA_OK) log_script_error(L, "game update warning: couldn't set the global keys_down");
 
-    if (!get_global(L, "update", "game update warning")) return;
-    if (lua_isnil(L, -1)) {
-        log_line('*', "game update fatal: couldn't find the global update () function");
-        lua_pop(L, 1);
+    if (!get_handler(L, "update", "game update warning",
+                     "game update fatal: couldn't find the global update () function"))
         return;
-    }
     lua_pushnumber(L, T);
-    if (lua_pcall(L, 1, 0, 0) != LUA_OK)
-        log_script_error(L, "game update warning: error calling update function");
+    if (lua_pcall(L, 1, 0, 0) != LUA_OK) log_script_error(L, "game update warning: error calling update function");
 }
 
 void game::keypress(int Scancode) {
     if (!L) return;
-    auto Key = sdl_scancode_key_names.find(Scancode);
+    const auto Key = sdl_scancode_key_names.find(Scancode);
     if (Key == sdl_scancode_key_names.end() || Key->second.empty()) return;
-    if (!get_global(L, "keypress", "game keypress warning")) return;
-    if (lua_isnil(L, -1)) {
-        log_line('*', "game keypress fatal: couldn't find keypress () function");
-        lua_pop(L, 1);
+    if (!get_handler(L, "keypress", "game keypress warning", "game keypress fatal: couldn't find keypress () function"))
         return;
-    }
-    lua_pushstring(L, Key->second.c_str());
-    if (lua_pcall(L, 1, 0, 0) != LUA_OK)
-        log_script_error(L, "game update warning: error calling keypress function");
+    lua_pushcfunction(L, protected_call_with_text);
+    lua_insert(L, -2);
+    lua_pushlightuserdata(L, const_cast<char*>(Key->second.c_str()));
+    if (lua_pcall(L, 2, 0, 0) != LUA_OK) log_script_error(L, "game update warning: error calling keypress function");
 }
 
 // ---------------------------------------------------------------------------
-// The render-command interpreter. Nothing here runs script code: traversal
-// is raw and the conversions call no metamethods.
+// The render-command interpreter. It runs no script code itself (traversal
+// is raw and the conversions call no metamethods), but converting a number
+// to text allocates, and a finalizer run then may raise or change the
+// tables being walked, so the walk is a protected call.
 
 void game::render() {
     if (!L) return;
     walking.clear();
+    walking.reserve(max_render_depth);
     repeat_logged = false;
     depth_logged = false;
+    matrix_pushes = 0;
     if (!get_global(L, "render_list", "game render warning")) return;
     if (lua_isnil(L, -1)) {
         log_line('*', "game render fatal: couldn't find the global render table");
-    } else {
-        render_command();
+        lua_pop(L, 1);
+        return;
     }
-    lua_pop(L, 1);
+    lua_pushcfunction(L, protected_walk);
+    lua_insert(L, -2);
+    lua_pushlightuserdata(L, this);
+    if (lua_pcall(L, 2, 0, 0) != LUA_OK) {
+        for (; matrix_pushes > 0; --matrix_pushes) glPopMatrix();
+        log_script_error(L, "game render warning: couldn't walk the render list");
+    }
+}
+
+// The render list at 1, the game as a light userdata at 2.
+int game::protected_walk(lua_State* L) {
+    game* G = static_cast<game*>(lua_touserdata(L, 2));
+    lua_settop(L, 1);
+    G->render_command();
+    return 0;
 }
 
 void game::render_command() {
@@ -672,16 +781,18 @@ void game::walk_table(int V) {
         log_line('*', "game render command fatal: empty table specified!");
         return;
     }
-    int Type = lua_type(L, -1);
+    const int Type = lua_type(L, -1);
     if (Type == LUA_TSTRING || Type == LUA_TNUMBER) {
         size_t Length = 0;
         const char* Word = lua_tolstring(L, -1, &Length);
-        int Id = word_id(Word, strnlen(Word, Length));
+        const int Id = word_id(Word, strnlen(Word, Length));
         if (Id == W_UNKNOWN)
             log_line('!', "game render command warning: unrecognized command ``", Word, "''; skipping");
         lua_pop(L, 1);
-        if (Id != W_UNKNOWN && !run_word(Id, V)) return;
-        while (lua_next(L, V)) lua_pop(L, 1);
+        if (Id == W_UNKNOWN || run_word(Id, V))
+            while (lua_next(L, V)) lua_pop(L, 1);
+        // Drops the texts the command kept.
+        lua_settop(L, V);
     } else if (Type == LUA_TTABLE) {
         do {
             render_command();
@@ -702,17 +813,18 @@ bool game::read_numbers(int V, double* Out, int N) {
     return true;
 }
 
-// 1: Out holds the next element's text; 0: the traversal ended; -1: the
-// element has no text form (it is popped, the traversal goes on).
-int game::read_text(int V, std::string& Out) {
+// 1: Out points to the next element's text, which stays on the stack below
+// the traversal key until the command is done; 0: the traversal ended; -1:
+// the element has no text form (it is popped, the traversal goes on).
+int game::read_text(int V, const char*& Out) {
     if (!lua_next(L, V)) return 0;
-    int Result = -1;
-    if (lua_isstring(L, -1)) {
-        Out = lua_tostring(L, -1);
-        Result = 1;
+    if (!lua_isstring(L, -1)) {
+        lua_pop(L, 1);
+        return -1;
     }
-    lua_pop(L, 1);
-    return Result;
+    Out = lua_tostring(L, -1);
+    lua_insert(L, -2);
+    return 1;
 }
 
 // Reads the word's arguments and acts; false when the traversal ended while
@@ -737,11 +849,13 @@ bool game::run_word(int Word, int V) {
             int N = Word == W_ROTATE ? 1 : 2;
             if (!read_numbers(V, A, N) || !lua_next(L, V)) return false;
             glPushMatrix();
+            ++matrix_pushes;
             if (Word == W_TRANSLATE) glTranslated(A[0], A[1], 0);
             else if (Word == W_SCALE) glScaled(A[0], A[1], 1.0);
             else glRotated(A[0] * 360.0 / 6.283185307179586, 0, 0, 1.0);
             render_command();
             glPopMatrix();
+            --matrix_pushes;
             lua_pop(L, 1);
             return true;
         }
@@ -780,7 +894,7 @@ bool game::run_word(int Word, int V) {
             draw_circarc(A[0], A[1], A[2], A[3], A[4], A[5]);
             return true;
         case W_TERRAIN: {
-            std::string SwatchName;
+            const char* SwatchName = nullptr;
             if (!read_numbers(V, A, 3)) return false;
             int Got = read_text(V, SwatchName);
             if (Got == 0) return false;
@@ -795,7 +909,7 @@ bool game::run_word(int Word, int V) {
         case W_TEXT:
         case W_RIGHTTEXT:
         case W_CENTERTEXT: {
-            std::string Text;
+            const char* Text = nullptr;
             if (!read_numbers(V, A, 3)) return false;
             int Got = read_text(V, Text);
             if (Got == 0) return false;

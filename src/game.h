@@ -35,11 +35,15 @@ private:
     std::vector<const void*> walking;
     bool repeat_logged = false;
     bool depth_logged = false;
+    // Transforms entered and not yet left, so a walk that a script error
+    // stops part way can leave the model-view matrix as it found it.
+    int matrix_pushes = 0;
 
+    static int protected_walk(lua_State* L);
     void walk_table(int V);
     bool run_word(int Word, int V);
     bool read_numbers(int V, double* Out, int N);
-    int read_text(int V, std::string& Out);
+    int read_text(int V, const char*& Out);
     void build_font();
 
     friend struct game_probe;

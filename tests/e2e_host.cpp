@@ -345,3 +345,93 @@ end
     EXPECT_EQ(Game.wait_exit(), 0) << read_file("stderr.txt");
     expect_orderly_run(read_lines("trace.txt"));
 }
+
+// The collector runs a script's finalizers wherever memory is taken, the
+// host's own steps included (publishing "keys_down", fetching and walking
+// the render list). Collecting all the time, many finalizers land there.
+const char* const COLLECT_ALWAYS = R"(
+collectgarbage("setpause", 0)
+local Passes = 0
+function count_pass()
+  Passes = Passes + 1
+  if Passes >= 200 then game_quit() end
+  return Passes
+end
+)";
+
+// Pairs of a step's warning and its message; the lines that are not such a
+// pair are returned in Strays.
+std::vector<std::pair<std::string, std::string>> warning_pairs(const std::vector<std::string>& Lines,
+                                                               std::vector<std::string>& Strays) {
+    std::vector<std::pair<std::string, std::string>> Pairs;
+    const std::vector<std::string> Warnings = marked(Lines, '!');
+    for (size_t I = 0; I < Warnings.size(); ++I) {
+        if (I + 1 < Warnings.size() && Warnings[I + 1].rfind("! --- ", 0) == 0) {
+            Pairs.emplace_back(Warnings[I], Warnings[I + 1]);
+            ++I;
+        } else {
+            Strays.push_back(Warnings[I]);
+        }
+    }
+    return Pairs;
+}
+
+TEST_F(Host, FinalizerThatRaisesIsLoggedWhereverItRunsAndTheGameGoesOn) {
+    write_game(std::string(COLLECT_ALWAYS) + R"(
+local Raising = {__gc = function() error("finalizer raised", 0) end}
+render_list = {}
+for I = 1, 50 do render_list[I] = {"text", 0, 0, 1, 0} end
+function update(T)
+  local Pass = count_pass()
+  -- New numbers, so drawing them as text takes memory every frame.
+  for _, C in ipairs(render_list) do C[5] = Pass + math.random() end
+  local Keep = {}
+  for I = 1, 20 do Keep[I] = setmetatable({}, Raising) end
+end
+)");
+    vireo_process Game;
+    ASSERT_TRUE(Game.started());
+    EXPECT_EQ(Game.wait_exit(60), 0) << read_file("stderr.txt");
+    const std::vector<std::string> Trace = read_lines("trace.txt");
+    expect_orderly_run(Trace);
+    std::vector<std::string> Strays;
+    size_t HostSteps = 0;
+    for (const auto& [Step, Message] : warning_pairs(Trace, Strays)) {
+        EXPECT_EQ(Message, "! --- error in __gc metamethod (finalizer raised)");
+        HostSteps += Step != "! game update warning: error calling update function";
+    }
+    EXPECT_EQ(Strays, std::vector<std::string>{});
+    EXPECT_GT(HostSteps, 0u) << "no finalizer ran in the host's own steps";
+}
+
+TEST_F(Host, FinalizerThatRebuildsTheListBeingWalkedIsLoggedAndTheGameGoesOn) {
+    write_game(std::string(COLLECT_ALWAYS) + R"(
+local Rebuilds = 0
+local function rebuild()
+  Rebuilds = Rebuilds + 1
+  for K in pairs(render_list) do render_list[K] = nil end
+  for I = 1, 100 do render_list["k" .. I .. "_" .. Rebuilds] = {"text", 0, 0, 1, 0} end
+end
+render_list = {}
+rebuild()
+local Rebuilding = {__gc = rebuild}
+function update(T)
+  local Pass = count_pass()
+  for _, C in pairs(render_list) do C[5] = Pass + math.random() end
+  local Keep = {}
+  for I = 1, 50 do Keep[I] = setmetatable({}, Rebuilding) end
+end
+)");
+    vireo_process Game;
+    ASSERT_TRUE(Game.started());
+    EXPECT_EQ(Game.wait_exit(60), 0) << read_file("stderr.txt");
+    const std::vector<std::string> Trace = read_lines("trace.txt");
+    expect_orderly_run(Trace);
+    // The walk meets a rebuilt list in only some frames; each time the
+    // frame's walk ends with its warning and the next frame draws again.
+    std::vector<std::string> Strays;
+    for (const auto& Pair : warning_pairs(Trace, Strays))
+        EXPECT_EQ(Pair, std::make_pair(std::string("! game render warning: couldn't walk the render list"),
+                                       std::string("! --- invalid key to 'next'")));
+    EXPECT_EQ(Strays, std::vector<std::string>{});
+}
