@@ -3,8 +3,8 @@
 #include <GL/gl.h>
 #include <GL/glu.h>
 
-#include <cassert>
 #include <cstdint>
+#include <cstdlib>
 
 #include "die.h"
 #include "game.h"
@@ -56,7 +56,12 @@ void set_initial_gl_state() {
 }  // namespace
 
 int screen_open(int ScreenW, int ScreenH, bool IsFullscreen, bool IsResizable) {
-    assert(0 == screen_window);
+    // There is one window for the whole run; a second open is a bug in the
+    // caller, stopped in every build before it reaches SDL.
+    if (screen_window) {
+        log_line('*', "screen open fatal: a window is already open");
+        std::abort();
+    }
 
     const int WantBPP = 32;
     log_line('-', "screen open: want BPP is ", WantBPP);
@@ -170,6 +175,8 @@ void dispatch_event(const SDL_Event& E, ref<game>& G) {
     }
 }
 
+}  // namespace
+
 void run_frame_loop(ref<game>& G, Uint32 Ticks) {
     for (;;) {
         const Uint32 NewTicks = SDL_GetTicks();
@@ -188,8 +195,6 @@ void run_frame_loop(ref<game>& G, Uint32 Ticks) {
         Ticks = NewTicks;
     }
 }
-
-}  // namespace
 
 int main(int ArgC, char** ArgV) {
     (void)ArgC;
@@ -214,6 +219,9 @@ int main(int ArgC, char** ArgV) {
 
     log_line('-', "main: closing world");
     log_line('-', "main: quitting SDL");
+    // llvmpipe may still be drawing on its own threads; closing the display
+    // under them can leave SDL_Quit waiting on those threads for ever.
+    if (gl_context) glFinish();
     SDL_Quit();
     G.clear();
     return 0;

@@ -5,7 +5,10 @@
 #include <SDL.h>
 #include <lua.hpp>
 
+#include "ref.h"
 #include "vecco.h"
+
+class game;
 
 extern bool quit_flag;
 extern lua_State* script_state;
@@ -25,3 +28,7 @@ int script_open();
 // the pass before it compared against Ticks; negative when late. Defined
 // across the wrap of the 32-bit millisecond counter.
 int frame_wait_ticks(Uint32 Ticks, Uint32 NewTicks);
+
+// Runs passes of the game until a pass ends with quit_flag set. Ticks is the
+// tick the first pass compares against.
+void run_frame_loop(ref<game>& G, Uint32 Ticks);

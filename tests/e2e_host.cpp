@@ -283,8 +283,13 @@ end
     const int Last = passes();
     const double Seconds = std::chrono::duration<double>(clock_type::now() - Start).count();
     const double Rate = (Last - First) / Seconds;
-    EXPECT_GE(Rate, 60) << Last - First << " passes in " << Seconds << " s";
-    EXPECT_LE(Rate, 140) << Last - First << " passes in " << Seconds << " s";
+    // Sleeping paces it to at most 100 a second, and a loaded machine runs
+    // well short of that. The exact pacing (passes in pairs, one sleep per
+    // pair, so a loop at half the rate fails) is pinned with a fake clock in
+    // test_main; here only a loop that stalls or one that never sleeps
+    // (several hundred a second) is caught.
+    EXPECT_GE(Rate, 20) << Last - First << " passes in " << Seconds << " s";
+    EXPECT_LE(Rate, 150) << Last - First << " passes in " << Seconds << " s";
 
     send_keys(Window, "key F12");
     EXPECT_EQ(Game.wait_exit(), 0) << read_file("stderr.txt");

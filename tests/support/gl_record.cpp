@@ -3,6 +3,8 @@
 #include <GL/gl.h>
 #include <GL/glu.h>
 
+#include <unistd.h>
+
 #include <cstdio>
 #include <initializer_list>
 
@@ -13,6 +15,14 @@ static GLuint next_texture_name = 1;
 void gl_record_reset() {
     gl_calls.clear();
     next_texture_name = 1;
+}
+
+void gl_record_note(const std::string& Name, const std::string& Text) {
+    gl_call Call;
+    Call.name = Name;
+    Call.text = Text;
+    Call.stdout_bytes = lseek(STDOUT_FILENO, 0, SEEK_CUR);
+    gl_calls.push_back(Call);
 }
 
 std::vector<std::string> gl_call_texts() {
@@ -60,6 +70,7 @@ gl_call& record(const char* Name, std::initializer_list<arg> Args) {
         Call.args.push_back(A.value);
     }
     Call.text += ")";
+    Call.stdout_bytes = lseek(STDOUT_FILENO, 0, SEEK_CUR);
     gl_calls.push_back(Call);
     return gl_calls.back();
 }
@@ -130,6 +141,7 @@ void glRotated(GLdouble a, GLdouble x, GLdouble y, GLdouble z) { REC("glRotated"
 void glLineWidth(GLfloat w) { REC("glLineWidth", {D(w)}); }
 void glClearColor(GLclampf r, GLclampf g, GLclampf b, GLclampf a) { REC("glClearColor", {D(r), D(g), D(b), D(a)}); }
 void glClear(GLbitfield mask) { REC("glClear", {E(mask)}); }
+void glFinish(void) { REC("glFinish", {}); }
 
 void gluOrtho2D(GLdouble l, GLdouble r, GLdouble b, GLdouble t) { REC("gluOrtho2D", {D(l), D(r), D(b), D(t)}); }
 void gluLookAt(GLdouble ex, GLdouble ey, GLdouble ez, GLdouble cx, GLdouble cy, GLdouble cz, GLdouble ux,
