@@ -5,6 +5,8 @@
 
 #include <cstdio>
 #include <map>
+#include <memory>
+#include <new>
 
 #include "die.h"
 #include "itostr.h"
@@ -42,6 +44,31 @@ static void convert_pixels(const SDL_Surface* Surface, int BytesPP, image& Image
     }
 }
 
+// The image decoded from Surface, or an empty handle when memory runs out.
+static ref<image> image_from_surface(const SDL_Surface* Surface, int BytesPP) {
+    try {
+        std::unique_ptr<image> Made(new image);
+        Made->size = mkiloc(Surface->w, Surface->h);
+        Made->pixels.resize(size_t(Surface->w) * size_t(Surface->h));
+        convert_pixels(Surface, BytesPP, *Made);
+        ref<image> Handle = mkref(Made.get());
+        Made.release();
+        return Handle;
+    } catch (const std::bad_alloc&) {
+        return ref<image>();
+    }
+}
+
+// False when memory runs out; nothing is registered then.
+static bool register_image(const std::string& Name, const ref<image>& Image) {
+    try {
+        loaded.emplace(Name, Image);
+        return true;
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+}
+
 ref<image> image_load(const std::string& Name) {
     auto Found = loaded.find(Name);
     if (Found != loaded.end()) return Found->second;
@@ -53,20 +80,20 @@ ref<image> image_load(const std::string& Name) {
         return ref<image>();
     }
 
-    ref<image> Image = mkref(new image);
-    Image->size = mkiloc(Surface->w, Surface->h);
-    Image->pixels.resize(size_t(Surface->w) * size_t(Surface->h));
-
+    // The depth is checked before anything is sized: a large 8-bit file
+    // would otherwise ask for 16 bytes a pixel only to be refused.
     const int Bits = Surface->format->BitsPerPixel;
     if (Bits != 24 && Bits != 32) {
         log_line('*', "image load fatal: unsupported BPP ", Bits);
         SDL_FreeSurface(Surface);
         return ref<image>();
     }
-    convert_pixels(Surface, Bits / 8, *Image.ptr());
+    ref<image> Image = image_from_surface(Surface, Bits / 8);
     SDL_FreeSurface(Surface);
-
-    loaded[Name] = Image;
+    if (Image.null() || !register_image(Name, Image)) {
+        log_line('*', "image load fatal: not enough memory for image ``", Name, "''");
+        return ref<image>();
+    }
     return Image;
 }
 

@@ -8,6 +8,7 @@
 #include <climits>
 #include <cstring>
 #include <map>
+#include <memory>
 #include <new>
 
 #include "die.h"
@@ -22,18 +23,19 @@ bool texture::check_mask(int X, int Y) const {
     return mask[size_t(w) * size_t(Y) + size_t(X)];
 }
 
-unsigned char* downsample_image_nearest(int BytesPP, const unsigned char* Data, int W, int H,
-                                        int& DestW, int& DestH) {
+// Halves a level in place, keeping the top-left pixel of each 2x2 block.
+// Every pixel lands no later in the buffer than its source and each source
+// is read before anything lands on it, so no second buffer is needed.
+static void downsample_image_nearest(int BytesPP, unsigned char* Data, int W, int H, int& DestW,
+                                     int& DestH) {
     DestW = W / 2;
     DestH = H / 2;
-    unsigned char* Dest = new (std::nothrow) unsigned char[size_t(DestW) * size_t(DestH) * size_t(BytesPP)];
-    if (!Dest) return nullptr;
-    const size_t SrcRow = size_t(W) * size_t(BytesPP);
+    const size_t Pixel = size_t(BytesPP);
+    const size_t SrcRow = size_t(W) * Pixel;
     for (int y = 0; y < DestH; ++y)
         for (int x = 0; x < DestW; ++x)
-            std::memcpy(Dest + (size_t(DestW) * size_t(y) + size_t(x)) * size_t(BytesPP),
-                        Data + size_t(2 * y) * SrcRow + size_t(2 * x) * size_t(BytesPP), size_t(BytesPP));
-    return Dest;
+            std::memmove(Data + (size_t(DestW) * size_t(y) + size_t(x)) * Pixel,
+                         Data + size_t(2 * y) * SrcRow + size_t(2 * x) * Pixel, Pixel);
 }
 
 static GLenum format_for_depth(int Bits) {
@@ -81,67 +83,99 @@ static GLuint create_gl_texture(bool Interp) {
     return Name;
 }
 
-// Nearest-pixel levels for square images; releases Data. The chain stops at
-// width 1, or at once for an image without pixels (width 0 never halves to 1).
+// Nearest-pixel levels for square images, halving Data as it goes. The
+// chain stops at width 1, or at once for an image without pixels (width 0
+// never halves to 1).
 static void upload_picked_chain(GLenum Format, int BytesPP, unsigned char* Data, int W, int H) {
-    int Level = 0;
-    for (;;) {
+    for (int Level = 0;; ++Level) {
         upload_level(Format, Level, W, H, Data);
-        if (W <= 1) break;
-        int NextW = 0, NextH = 0;
-        unsigned char* Next = downsample_image_nearest(BytesPP, Data, W, H, NextW, NextH);
-        delete[] Data;
-        Data = Next;
-        if (!Data) return;
-        W = NextW;
-        H = NextH;
-        ++Level;
+        if (W <= 1) return;
+        int HalfW = 0, HalfH = 0;
+        downsample_image_nearest(BytesPP, Data, W, H, HalfW, HalfH);
+        W = HalfW;
+        H = HalfH;
     }
-    delete[] Data;
 }
 
-ref<texture> texture_from_surface(const std::string& Name, bool Interp, SDL_Surface* Surface) {
+// What a load must hold before its first OpenGL call: running out of memory
+// then leaves no OpenGL texture and no registry entry behind.
+struct texture_reservation {
+    ref<texture> handle;
+    // The cache entry for the name, moved into loaded once the upload is done.
+    std::map<std::string, ref<texture>> entry;
+};
+
+// The record with its mask, its handle, its cache entry and room in the
+// index; false when memory runs out.
+static bool reserve_texture(const std::string& Name, int W, int H, texture_reservation& Slot) {
+    try {
+        std::unique_ptr<texture> Tex(new texture);
+        Tex->w = W;
+        Tex->h = H;
+        Tex->size_in_pixels = mkrpos(W, H, 0);
+        Tex->mask.assign(size_t(W) * size_t(H), false);
+        Slot.handle = mkref(Tex.get());
+        Tex.release();
+        Slot.entry.emplace(Name, Slot.handle);
+        if (loaded_index.size() == loaded_index.capacity()) loaded_index.reserve(2 * loaded_index.size() + 1);
+        return true;
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+}
+
+// Allocates nothing: the cache node and the index room were reserved.
+static void register_texture(texture_reservation& Slot, GLuint Id) {
+    Slot.handle->id = int(Id);
+    Slot.handle->get_id = int(loaded_index.size());
+    loaded.insert(Slot.entry.extract(Slot.entry.begin()));
+    loaded_index.push_back(Slot.handle);
+}
+
+// The part of texture_load after decoding; frees Surface.
+static ref<texture> texture_from_surface(const std::string& Name, bool Interp, SDL_Surface* Surface) {
     const int W = Surface->w;
     const int H = Surface->h;
     const int Bits = Surface->format->BitsPerPixel;
     const GLenum Format = format_for_depth(Bits);
     const int BytesPP = Bits / 8;
 
+    if (Format == 0) {
+        SDL_FreeSurface(Surface);
+        log_line('*', "load texture fatal: unsupported image bpp ", Bits);
+        return ref<texture>();
+    }
     // Byte counts are handed to OpenGL as ints; larger images are refused
     // before anything is allocated.
-    if (Format != 0 && static_cast<long long>(W) * H * BytesPP > INT_MAX) {
+    if (static_cast<long long>(W) * H * BytesPP > INT_MAX) {
         SDL_FreeSurface(Surface);
         log_line('*', "load texture fatal: image too large (", W, "x", H, " pixels at ", Bits, " bpp)");
         return ref<texture>();
     }
-
-    texture* Tex = new texture;
-    Tex->w = W;
-    Tex->h = H;
-    Tex->size_in_pixels = mkrpos(W, H, 0);
-    Tex->mask.assign(size_t(W) * size_t(H), false);
-    unsigned char* Data = Format != 0 ? pack_pixels(Surface, BytesPP, *Tex) : nullptr;
+    texture_reservation Slot;
+    if (!reserve_texture(Name, W, H, Slot)) {
+        SDL_FreeSurface(Surface);
+        log_line('*', "load texture fatal: not enough memory for texture ``", Name, "''");
+        return ref<texture>();
+    }
+    unsigned char* Data = pack_pixels(Surface, BytesPP, *Slot.handle.ptr());
     SDL_FreeSurface(Surface);
     if (!Data) {
         log_line('*', "load texture fatal: unsupported image bpp ", Bits);
-        delete Tex;
         return ref<texture>();
     }
 
-    Tex->id = int(create_gl_texture(Interp));
+    const GLuint Id = create_gl_texture(Interp);
     if (Interp || W != H) {
         glTexParameteri(GL_TEXTURE_2D, GL_GENERATE_MIPMAP, GL_TRUE);
         upload_level(Format, 0, W, H, Data);
-        delete[] Data;
     } else {
         upload_picked_chain(Format, BytesPP, Data, W, H);
     }
+    delete[] Data;
 
-    Tex->get_id = int(loaded_index.size());
-    ref<texture> Handle = mkref(Tex);
-    loaded[Name] = Handle;
-    loaded_index.push_back(Handle);
-    return Handle;
+    register_texture(Slot, Id);
+    return Slot.handle;
 }
 
 ref<texture> texture_load(const std::string& Name, bool Interp) {

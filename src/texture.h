@@ -18,15 +18,5 @@ struct texture {
     bool check_mask(int X, int Y) const;
 };
 
-struct SDL_Surface;
-
 ref<texture> texture_load(const std::string& Name, bool Interp);
-// The part of texture_load after decoding: packs, uploads and registers
-// Surface under Name (not looked up first). Frees Surface.
-ref<texture> texture_from_surface(const std::string& Name, bool Interp, SDL_Surface* Surface);
 ref<texture> texture_get(int GetID);
-
-// Half-size level by picking the top-left pixel of each 2x2 block; the
-// caller owns the returned buffer (delete[]).
-unsigned char* downsample_image_nearest(int BytesPP, const unsigned char* Data, int W, int H,
-                                        int& DestW, int& DestH);

@@ -7,7 +7,10 @@
 
 #include <cctype>
 #include <cstdio>
+#include <cstdlib>
 #include <limits>
+
+#include <sys/resource.h>
 
 #include "fixtures.h"
 #include "graphics_images.h"
@@ -28,6 +31,38 @@ void expect_color(const fcolor& C, float R, float G, float B, float A) {
 }
 
 const fcolor White = mkfcolor(1, 1, 1, 1);
+
+#if defined(__SANITIZE_ADDRESS__)
+#define UNDER_ADDRESS_SANITIZER 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define UNDER_ADDRESS_SANITIZER 1
+#endif
+#endif
+
+// For a child process: under an address-space limit of 1.5 GiB, Name is
+// refused with the line Refusal; then, with a small image written under the
+// same name, it loads afresh (nothing was kept from the refusal). 0 when all
+// of that holds, else 1 after saying what differed.
+int refusal_under_memory_limit(const std::string& Name, const std::string& Refusal) {
+    rlimit Limit{};
+    getrlimit(RLIMIT_AS, &Limit);
+    Limit.rlim_cur = rlim_t(3) << 29;
+    if (setrlimit(RLIMIT_AS, &Limit) != 0) return 2;
+
+    testing::internal::CaptureStdout();
+    const bool Refused = image_load(Name).null();
+    const bool Written = write_png(Name, 1, 1, 4, {9, 8, 7, 6});
+    ref<image> Small = image_load(Name);
+    const std::string Out = testing::internal::GetCapturedStdout();
+
+    const std::string Loading = "- image load: loading " + Name + "\n";
+    const std::string Expected = Loading + Refusal + "\n" + Loading;
+    const bool SmallLoaded = !Small.null() && color2str(Small->get_pixel(mkiloc(0, 0))) == "090807";
+    if (Refused && Written && SmallLoaded && Out == Expected) return 0;
+    std::fprintf(stderr, "refused %d, small image loaded %d, lines:\n%s", Refused, SmallLoaded, Out.c_str());
+    return 1;
+}
 
 }  // namespace
 
@@ -76,6 +111,28 @@ TEST(ImageLoad, FailuresAreLoggedAndTriedAgainOnEveryCall) {
     testing::internal::GetCapturedStdout();
     ASSERT_FALSE(Now.null());
     EXPECT_EQ(color2str(Now->get_pixel(mkiloc(0, 0))), "090807");
+}
+
+TEST(ImageLoad, HugeImagesAreRefusedUnderAMemoryLimit) {
+#ifdef UNDER_ADDRESS_SANITIZER
+    GTEST_SKIP() << "AddressSanitizer's shadow memory does not fit an address-space limit, "
+                    "and its allocator ends the process where a failed new would throw";
+#endif
+    scratch_dir Dir;
+    // As colours at 16 bytes a pixel: 2.3 GB for the grey image (which is
+    // refused for its depth before that), 1.6 GB for the RGBA one.
+    ASSERT_TRUE(write_blank_png("huge/grey.png", 12000, 12000, 1));
+    ASSERT_TRUE(write_blank_png("huge/rgba.png", 10000, 10000, 4));
+    struct huge {
+        std::string name;
+        std::string refusal;
+    } const Cases[] = {
+        {"huge/grey.png", "* image load fatal: unsupported BPP 8"},
+        {"huge/rgba.png", "* image load fatal: not enough memory for image ``huge/rgba.png''"},
+    };
+    for (const huge& Case : Cases)
+        EXPECT_EXIT(std::exit(refusal_under_memory_limit(Case.name, Case.refusal)), testing::ExitedWithCode(0), "")
+            << Case.name;
 }
 
 TEST(ImageLoad, TwentyFourBitRowsWithPaddedPitchKeepEveryPixel) {

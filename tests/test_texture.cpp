@@ -5,9 +5,62 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <cstdlib>
+#include <new>
+#include <utility>
+
 #include "fixtures.h"
 #include "gl_record.h"
 #include "graphics_images.h"
+
+// Library calls this test stands in for (linked with --wrap): IMG_Load can
+// hand out a surface the test made, and one allocation can be made to fail.
+extern "C" SDL_Surface* __real_IMG_Load(const char* File);
+extern "C" void* __real__Znwm(std::size_t Size);
+extern "C" void* __real__ZnamRKSt9nothrow_t(std::size_t Size, const std::nothrow_t& Tag) noexcept;
+
+namespace {
+
+// IMG_Load hands out standin_surface, once, for the name standin_name.
+std::string standin_name;
+SDL_Surface* standin_surface = nullptr;
+
+// When above 0, the allocation with that number, counted from the end of
+// the next decode, fails; failed_kind then tells which form failed.
+int fail_allocation_after_decode = 0;
+int allocations_until_failure = 0;
+enum class failed { none, throwing_new, nothrow_array } failed_kind = failed::none;
+
+bool allocation_fails() { return allocations_until_failure > 0 && --allocations_until_failure == 0; }
+
+}  // namespace
+
+extern "C" SDL_Surface* __wrap_IMG_Load(const char* File) {
+    SDL_Surface* Surface = nullptr;
+    if (standin_surface && standin_name == File)
+        std::swap(Surface, standin_surface);
+    else
+        Surface = __real_IMG_Load(File);
+    allocations_until_failure = fail_allocation_after_decode;
+    return Surface;
+}
+
+extern "C" void* __wrap__Znwm(std::size_t Size) {
+    if (allocation_fails()) {
+        failed_kind = failed::throwing_new;
+        throw std::bad_alloc();
+    }
+    return __real__Znwm(Size);
+}
+
+extern "C" void* __wrap__ZnamRKSt9nothrow_t(std::size_t Size, const std::nothrow_t& Tag) noexcept {
+    if (allocation_fails()) {
+        failed_kind = failed::nothrow_array;
+        return nullptr;
+    }
+    return __real__ZnamRKSt9nothrow_t(Size, Tag);
+}
 
 namespace {
 
@@ -191,17 +244,21 @@ TEST(TextureUpload, ImageWithoutPixelsEndsTheChainAtLevelZero) {
     EXPECT_FALSE(T->check_mask(0, 0));
 }
 
-TEST(TextureMask, SolidWhereAlphaIsNonZero) {
+TEST(TextureMask, OneBitPerPixelRowByRowWhereAlphaIsNonZero) {
     scratch_dir Dir;
-    // Alphas 0, 1 / 255, 0.
-    ASSERT_TRUE(write_png("mask/m.png", 2, 2, 4, {9, 9, 9, 0, 9, 9, 9, 1, 0, 0, 0, 255, 9, 9, 9, 0}));
+    // 3 by 2, alphas 1 0 255 / 7 1 0 under colours that are non-zero where
+    // the alpha is 0: no transposition, flip or mirror of it matches itself.
+    ASSERT_TRUE(write_png("mask/m.png", 3, 2, 4,
+                          {0, 0, 0, 1,  9, 9, 9, 0,  0, 0, 0, 255,  //
+                           5, 5, 5, 7,  0, 0, 0, 1,  9, 9, 9, 0}));
     ref<texture> T = load_quietly("mask/m.png", false);
     ASSERT_FALSE(T.null());
-    EXPECT_FALSE(T->check_mask(0, 0));
-    EXPECT_TRUE(T->check_mask(1, 0));
-    EXPECT_TRUE(T->check_mask(0, 1));
-    EXPECT_FALSE(T->check_mask(1, 1));
-    for (auto [X, Y] : {std::pair{-1, 0}, {0, -1}, {2, 0}, {0, 2}}) EXPECT_FALSE(T->check_mask(X, Y)) << X << "," << Y;
+    const std::vector<bool> Solid = {true, false, true, true, true, false};
+    EXPECT_EQ(T->mask, Solid);
+    for (int y = 0; y < 2; ++y)
+        for (int x = 0; x < 3; ++x) EXPECT_EQ(T->check_mask(x, y), Solid[size_t(3 * y + x)]) << x << "," << y;
+    for (auto [X, Y] : {std::pair{-1, 0}, {0, -1}, {3, 0}, {0, 2}, {3, 1}, {2, 2}})
+        EXPECT_FALSE(T->check_mask(X, Y)) << X << "," << Y;
 }
 
 TEST(TextureRegistry, HandlesCountSuccessfulLoadsOnly) {
@@ -258,32 +315,123 @@ TEST(TextureRegistry, HandlesOutOfRangeAreLogged) {
     }
 }
 
+namespace {
+
+// A process's first texture: other tests load textures before this one when
+// the binary runs whole, so the load runs in a fresh process.
+int first_handle_status() {
+    scratch_dir Dir;
+    if (!write_png("first/one.png", 1, 1, 3, {1, 2, 3})) return 2;
+    ref<texture> T = load_quietly("first/one.png", false);
+    if (T.null()) return 3;
+    if (T->get_id != 0) {
+        std::fprintf(stderr, "first handle %d\n", T->get_id);
+        return 1;
+    }
+    return 0;
+}
+
+}  // namespace
+
+TEST(TextureRegistry, TheFirstTextureOfAProcessHasHandleZero) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(std::exit(first_handle_status()), testing::ExitedWithCode(0), "");
+}
+
 TEST(TextureRegistry, RefusedSurfacesMakeNoTextureAndUseNoHandle) {
     scratch_dir Dir;
     ASSERT_TRUE(write_png("refuse/a.png", 1, 1, 3, {1, 2, 3}));
     ASSERT_TRUE(write_png("refuse/b.png", 1, 1, 3, {1, 2, 3}));
     const int First = load_quietly("refuse/a.png", false)->get_id;
 
-    // A 16-bit surface, and one whose packed size would not fit an int (its
-    // pixels are never read, so a small buffer stands behind it).
+    // A 16-bit surface, and one whose packed size passes the int range (its
+    // pixels are never read, so a small buffer stands behind it). No file of
+    // a few bytes decodes to either.
     unsigned char Small[16] = {};
     struct refused {
-        SDL_Surface* surface;
+        std::string name;
+        SDL_Surface* (*make)(unsigned char* Pixels);
         std::string line;
     } const Cases[] = {
-        {SDL_CreateRGBSurfaceWithFormat(0, 2, 2, 16, SDL_PIXELFORMAT_RGB565),
+        {"refuse/16bit.png",
+         [](unsigned char*) { return SDL_CreateRGBSurfaceWithFormat(0, 2, 2, 16, SDL_PIXELFORMAT_RGB565); },
          "* load texture fatal: unsupported image bpp 16\n"},
-        {SDL_CreateRGBSurfaceWithFormatFrom(Small, 30000, 30000, 24, 90000, SDL_PIXELFORMAT_RGB24),
+        {"refuse/huge.png",
+         [](unsigned char* Pixels) {
+             return SDL_CreateRGBSurfaceWithFormatFrom(Pixels, 30000, 30000, 24, 90000, SDL_PIXELFORMAT_RGB24);
+         },
          "* load texture fatal: image too large (30000x30000 pixels at 24 bpp)\n"},
     };
     for (const refused& Case : Cases) {
-        SCOPED_TRACE(Case.line);
-        ASSERT_NE(Case.surface, nullptr);
-        gl_record_reset();
-        testing::internal::CaptureStdout();
-        EXPECT_TRUE(texture_from_surface("refuse/odd", false, Case.surface).null());
-        EXPECT_EQ(testing::internal::GetCapturedStdout(), Case.line);
-        EXPECT_TRUE(gl_calls.empty());
+        SCOPED_TRACE(Case.name);
+        // Twice: a refusal leaves no entry behind, so the second call decodes
+        // and refuses again.
+        for (int Attempt = 0; Attempt < 2; ++Attempt) {
+            standin_name = Case.name;
+            standin_surface = Case.make(Small);
+            ASSERT_NE(standin_surface, nullptr);
+            gl_record_reset();
+            testing::internal::CaptureStdout();
+            EXPECT_TRUE(texture_load(Case.name, false).null());
+            EXPECT_EQ(testing::internal::GetCapturedStdout(), "- texture load: loading " + Case.name + "\n" + Case.line);
+            EXPECT_EQ(standin_surface, nullptr);
+            EXPECT_TRUE(gl_calls.empty());
+        }
     }
     EXPECT_EQ(load_quietly("refuse/b.png", false)->get_id, First + 1);
+    testing::internal::CaptureStdout();
+    EXPECT_TRUE(texture_get(First + 2).null());
+    testing::internal::GetCapturedStdout();
+}
+
+TEST(TextureRegistry, EveryAllocationThatFailsRefusesTheWholeLoad) {
+    scratch_dir Dir;
+    ASSERT_TRUE(write_png("sweep/before.png", 1, 1, 3, {1, 2, 3}));
+    // Square and uninterpolated, for the picked chain.
+    const std::string Name = "sweep/square.png";
+    ASSERT_TRUE(write_png(Name, 4, 4, 4, positional_rgba(4, 4)));
+    const int First = load_quietly("sweep/before.png", false)->get_id;
+
+    // The recorder allocates as it records; off, it still numbers textures.
+    gl_record_reset();
+    gl_record_enabled = false;
+    const std::string Loading = "- texture load: loading " + Name + "\n";
+    int Throwing = 0, NoThrow = 0;
+    ref<texture> T;
+    for (int N = 1; N < 100 && T.null(); ++N) {
+        SCOPED_TRACE(N);
+        fail_allocation_after_decode = N;
+        failed_kind = failed::none;
+        testing::internal::CaptureStdout();
+        T = texture_load(Name, false);
+        fail_allocation_after_decode = allocations_until_failure = 0;
+        const std::string Out = testing::internal::GetCapturedStdout();
+        if (failed_kind == failed::none) {
+            EXPECT_FALSE(T.null());
+            EXPECT_EQ(Out, Loading);
+            break;
+        }
+        EXPECT_TRUE(T.null()) << "a load that ran out of memory was kept";
+        if (failed_kind == failed::nothrow_array) {
+            ++NoThrow;
+            EXPECT_EQ(Out, Loading + "* load texture fatal: unsupported image bpp 32\n");
+        } else {
+            ++Throwing;
+            EXPECT_EQ(Out, Loading + "* load texture fatal: not enough memory for texture ``" + Name + "''\n");
+        }
+    }
+    gl_record_enabled = true;
+    // The record, its mask, its handle and the cache node (and the index when
+    // it grows; the key's text is made inside the C++ library, out of reach);
+    // the packed pixels.
+    EXPECT_GE(Throwing, 4);
+    EXPECT_EQ(NoThrow, 1);
+    ASSERT_FALSE(T.null());
+    EXPECT_EQ(T->get_id, First + 1);
+    EXPECT_EQ(T->id, 1) << "a refused load took an OpenGL texture name";
+    EXPECT_EQ(T.count(), 3);
+    EXPECT_EQ(texture_get(First + 1).ptr(), T.ptr());
+    testing::internal::CaptureStdout();
+    EXPECT_TRUE(texture_get(First + 2).null());
+    testing::internal::GetCapturedStdout();
 }
