@@ -12,8 +12,8 @@ extern std::ofstream TRACE_FILE;
 // and lines reach standard output only.
 void die_init(const std::string& TraceFile);
 
-// Writes Mark, a blank, Message and a line feed, flushed, to the trace file
-// and then to standard output.
+// Writes Mark, a blank, Message and a line feed to the trace file and then to
+// standard output, each copy in one system call and out before returning.
 void log_write(char Mark, const std::string& Message);
 
 // Marks: '-' information, '!' warning, '*' error. The pieces are written one

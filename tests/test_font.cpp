@@ -1,5 +1,9 @@
 #include "font.h"
 
+#include <malloc.h>
+
+#include <cstddef>
+
 #include <gtest/gtest.h>
 
 #include "fixtures.h"
@@ -30,6 +34,19 @@ const char* const ExampleGlyph =
 
 std::string font_chunk(const std::string& Sheet, const std::string& Fields) {
     return "font = { texture = '" + Sheet + "', pixelsize = 256, " + Fields + " }";
+}
+
+#if defined(__SANITIZE_ADDRESS__)
+extern "C" std::size_t __sanitizer_get_current_allocated_bytes();
+#endif
+
+// Bytes the program holds from the heap right now.
+std::size_t allocated_bytes() {
+#if defined(__SANITIZE_ADDRESS__)
+    return __sanitizer_get_current_allocated_bytes();
+#else
+    return mallinfo2().uordblks;
+#endif
 }
 
 void write_sheet(const std::string& Name) {
@@ -152,6 +169,27 @@ TEST(FontMeasure, LengthUsesScaleXAndUnsignedBytes) {
     ASSERT_EQ(Vertices.size(), 8u);
     EXPECT_EQ(Vertices[1].text, "glVertex3d(25.6,0,0)");
     EXPECT_EQ(Vertices[4].text, "glVertex3d(128,4,0)");
+}
+
+TEST(FontInit, SheetIsSampledSmoothlyWithAutomaticMipmaps) {
+    scratch_dir Dir;
+    write_sheet("smooth.png");
+    script S;
+    font F;
+    gl_record_reset();
+    init_from(S, F, font_chunk("smooth.png", "glyph_65 = { advance = 1 }"));
+    ASSERT_FALSE(F.face_t.null());
+    std::vector<std::string> Parameters;
+    for (const gl_call& C : gl_calls_named("glTexParameteri")) Parameters.push_back(C.text);
+    // Linear magnification, trilinear minification, generated mipmaps.
+    EXPECT_EQ(Parameters, std::vector<std::string>({
+                              "glTexParameteri(0x0DE1,0x2800,0x2601)",
+                              "glTexParameteri(0x0DE1,0x2801,0x2703)",
+                              "glTexParameteri(0x0DE1,0x2802,0x2901)",
+                              "glTexParameteri(0x0DE1,0x2803,0x2901)",
+                              "glTexParameteri(0x0DE1,0x8191,0x0001)",
+                          }));
+    EXPECT_EQ(gl_calls_named("glTexImage2D").size(), 1u);
 }
 
 TEST(FontInit, ReadsOnlyTableEntriesUnderTheirDecimalKeys) {
@@ -281,6 +319,26 @@ TEST(FontInit, ValueThatIsNotATableIsNotRead) {
     EXPECT_TRUE(Registered->glyphs.empty());
 }
 
+TEST(FontClear, DropsGlyphsAndReleasesTheSheet) {
+    scratch_dir Dir;
+    write_sheet("cleared.png");
+    script S;
+    font F;
+    init_from(S, F, font_chunk("cleared.png", std::string("glyph_65 = ") + ExampleGlyph));
+    // The sheet's holders: cache, index, the font, and this handle.
+    const ref<texture> Sheet = F.face_t;
+    ASSERT_EQ(Sheet.count(), 4);
+
+    F.clear();
+    EXPECT_TRUE(F.glyphs.empty());
+    EXPECT_EQ(F.face_t.hub, nullptr);
+    EXPECT_EQ(Sheet.count(), 3);
+    EXPECT_EQ(F.pixel_size, 256);
+    gl_record_reset();
+    F.render_string(mkrpos(0, 0, 0), mkrpos(1, 1, 1), "A", false);
+    EXPECT_TRUE(gl_calls.empty());
+}
+
 TEST(FontRegistry, SecondRegistrationReplacesAndReleasesTheFirst) {
     scratch_dir Dir;
     write_sheet("first.png");
@@ -312,4 +370,12 @@ TEST(FontRegistry, SecondRegistrationReplacesAndReleasesTheFirst) {
     EXPECT_EQ(get_font("never registered"), nullptr);
     EXPECT_EQ(get_font("never registered"), nullptr);
     EXPECT_EQ(get_font("Menu"), nullptr);
+
+    // A lookup that finds nothing adds no entry: the heap does not grow.
+    const std::string Unknown = "a name that no font was ever registered under";
+    const std::size_t Before = allocated_bytes();
+    const font* Found = get_font(Unknown);
+    const std::size_t After = allocated_bytes();
+    EXPECT_EQ(Found, nullptr);
+    EXPECT_EQ(After, Before);
 }

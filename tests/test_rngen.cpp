@@ -110,3 +110,51 @@ TEST(Rngen, GaussUsesTheFirstDrawOfAnAcceptedPair) {
     EXPECT_DOUBLE_EQ(R.gauss(1.5, 2.0), 2.0 + 1.5 * X * std::sqrt(-2 * std::log(S) / S));
     EXPECT_EQ(R.get(), Mirror.get());  // the spare deviate is not kept
 }
+
+namespace {
+// The state word that tempering turns into Tempered: each step of the
+// tempering undone, last step first.
+unsigned long untemper(unsigned long Tempered) {
+    unsigned long Y = Tempered;
+    Y ^= Y >> 18;
+    Y ^= (Y << 15) & 0xefc60000UL;
+    unsigned long X = Y;
+    for (int i = 0; i < 4; ++i) X = Y ^ ((X << 7) & 0x9d2c5680UL);
+    Y = X;
+    for (int i = 0; i < 2; ++i) X = Y ^ (X >> 11);
+    return X & 0xffffffffUL;
+}
+
+// A generator whose next draw is the tempered word Tempered, midway through
+// its state.
+rngen drawing(unsigned long Tempered) {
+    rngen R;
+    R.seed(5);
+    R.mti = 311;
+    R.mt[R.mti] = untemper(Tempered);
+    return R;
+}
+}  // namespace
+
+TEST(Rngen, DrawsCoverTheClosedIntervalAndIndicesStayInRange) {
+    EXPECT_EQ(drawing(0xffffffffUL).get(), 1.0);
+    EXPECT_EQ(drawing(0).get(), 0.0);
+    EXPECT_EQ(drawing(0x9e3779b9UL).get(), 0x9e3779b9UL / 4294967295.0);
+
+    // The one draw that reaches Size gives 0; the word below it, the last index.
+    struct index_case {
+        unsigned long tempered;
+        int size;
+        int index;
+    } const Cases[] = {
+        {0xffffffffUL, 7, 0},         {0xffffffffUL, 2, 0},      {0xffffffffUL, 1000, 0},
+        {0xffffffffUL, 2147483647, 0}, {0xfffffffeUL, 7, 6},      {0x80000000UL, 2, 1},
+        {0x7fffffffUL, 2, 0},         {0, 1000, 0},
+    };
+    for (const index_case& Case : Cases) {
+        SCOPED_TRACE(testing::Message() << std::hex << Case.tempered << std::dec << " " << Case.size);
+        rngen R = drawing(Case.tempered);
+        EXPECT_EQ(R.get_index(Case.size), Case.index);
+        EXPECT_EQ(R.mti, 312);
+    }
+}
