@@ -23,19 +23,18 @@ bool texture::check_mask(int X, int Y) const {
     return mask[size_t(w) * size_t(Y) + size_t(X)];
 }
 
-// Halves a level in place, keeping the top-left pixel of each 2x2 block.
-// Every pixel lands no later in the buffer than its source and each source
-// is read before anything lands on it, so no second buffer is needed.
-static void downsample_image_nearest(int BytesPP, unsigned char* Data, int W, int H, int& DestW,
-                                     int& DestH) {
+unsigned char* downsample_image_nearest(int BytesPP, const unsigned char* Data, int W, int H,
+                                        int& DestW, int& DestH) {
     DestW = W / 2;
     DestH = H / 2;
-    const size_t Pixel = size_t(BytesPP);
-    const size_t SrcRow = size_t(W) * Pixel;
+    unsigned char* Dest = new (std::nothrow) unsigned char[size_t(DestW) * size_t(DestH) * size_t(BytesPP)];
+    if (!Dest) return nullptr;
+    const size_t SrcRow = size_t(W) * size_t(BytesPP);
     for (int y = 0; y < DestH; ++y)
         for (int x = 0; x < DestW; ++x)
-            std::memmove(Data + (size_t(DestW) * size_t(y) + size_t(x)) * Pixel,
-                         Data + size_t(2 * y) * SrcRow + size_t(2 * x) * Pixel, Pixel);
+            std::memcpy(Dest + (size_t(DestW) * size_t(y) + size_t(x)) * size_t(BytesPP),
+                        Data + size_t(2 * y) * SrcRow + size_t(2 * x) * size_t(BytesPP), size_t(BytesPP));
+    return Dest;
 }
 
 static GLenum format_for_depth(int Bits) {
@@ -83,18 +82,23 @@ static GLuint create_gl_texture(bool Interp) {
     return Name;
 }
 
-// Nearest-pixel levels for square images, halving Data as it goes. The
-// chain stops at width 1, or at once for an image without pixels (width 0
-// never halves to 1).
-static void upload_picked_chain(GLenum Format, int BytesPP, unsigned char* Data, int W, int H) {
+// Nearest-pixel levels for square images; releases Data. The chain stops at
+// width 1, or at once for an image without pixels (width 0 never halves to
+// 1). False when a level's buffer can't be had.
+static bool upload_picked_chain(GLenum Format, int BytesPP, unsigned char* Data, int W, int H) {
     for (int Level = 0;; ++Level) {
         upload_level(Format, Level, W, H, Data);
-        if (W <= 1) return;
+        if (W <= 1) break;
         int HalfW = 0, HalfH = 0;
-        downsample_image_nearest(BytesPP, Data, W, H, HalfW, HalfH);
+        unsigned char* Half = downsample_image_nearest(BytesPP, Data, W, H, HalfW, HalfH);
+        delete[] Data;
+        if (!Half) return false;
+        Data = Half;
         W = HalfW;
         H = HalfH;
     }
+    delete[] Data;
+    return true;
 }
 
 // What a load must hold before its first OpenGL call: running out of memory
@@ -165,14 +169,17 @@ static ref<texture> texture_from_surface(const std::string& Name, bool Interp, S
         return ref<texture>();
     }
 
-    const GLuint Id = create_gl_texture(Interp);
+    GLuint Id = create_gl_texture(Interp);
     if (Interp || W != H) {
         glTexParameteri(GL_TEXTURE_2D, GL_GENERATE_MIPMAP, GL_TRUE);
         upload_level(Format, 0, W, H, Data);
-    } else {
-        upload_picked_chain(Format, BytesPP, Data, W, H);
+        delete[] Data;
+    } else if (!upload_picked_chain(Format, BytesPP, Data, W, H)) {
+        // A texture without all its levels is not kept, nor its name.
+        glDeleteTextures(1, &Id);
+        log_line('*', "load texture fatal: not enough memory for texture ``", Name, "''");
+        return ref<texture>();
     }
-    delete[] Data;
 
     register_texture(Slot, Id);
     return Slot.handle;

@@ -20,3 +20,8 @@ struct texture {
 
 ref<texture> texture_load(const std::string& Name, bool Interp);
 ref<texture> texture_get(int GetID);
+
+// Half-size level by picking the top-left pixel of each 2x2 block; the
+// caller owns the returned buffer (delete[]). Null when it can't be had.
+unsigned char* downsample_image_nearest(int BytesPP, const unsigned char* Data, int W, int H,
+                                        int& DestW, int& DestH);

@@ -105,6 +105,7 @@ void glGenTextures(GLsizei n, GLuint* textures) {
     for (GLsizei i = 0; i < n; ++i) textures[i] = next_texture_name++;
     REC("glGenTextures", {I(n), I(n > 0 ? textures[0] : 0)});
 }
+void glDeleteTextures(GLsizei n, const GLuint* textures) { REC("glDeleteTextures", {I(n), I(n > 0 ? textures[0] : 0)}); }
 void glBindTexture(GLenum target, GLuint tex) { REC("glBindTexture", {E(target), I(tex)}); }
 void glPixelStorei(GLenum pname, GLint param) { REC("glPixelStorei", {E(pname), I(param)}); }
 void glTexEnvi(GLenum target, GLenum pname, GLint param) {
