@@ -446,13 +446,16 @@ TEST(TextureRegistry, EveryAllocationThatFailsRefusesTheWholeLoad) {
             break;
         }
         EXPECT_TRUE(T.null()) << "a load that ran out of memory was kept";
-        if (failed_kind == failed::nothrow_array && ++NoThrow == 1) {
-            // The packed pixels come first; the level buffers follow.
-            EXPECT_EQ(Out, Loading + "* load texture fatal: unsupported image bpp 32\n");
-        } else {
+        if (failed_kind == failed::nothrow_array)
+            ++NoThrow;
+        else
             ++Throwing;
-            EXPECT_EQ(Out, Loading + "* load texture fatal: not enough memory for texture ``" + Name + "''\n");
-        }
+        // The packed pixels are the first array asked for without exceptions,
+        // and keep the line of an unsupported depth; the level buffers follow.
+        const bool PackedPixels = failed_kind == failed::nothrow_array && NoThrow == 1;
+        EXPECT_EQ(Out, Loading + (PackedPixels ? std::string("* load texture fatal: unsupported image bpp 32\n")
+                                               : "* load texture fatal: not enough memory for texture ``" + Name +
+                                                     "''\n"));
     }
     gl_record_enabled = true;
     // The record, its mask, its handle and the cache node (and the index when
