@@ -127,17 +127,18 @@ std::vector<std::string> tail(const std::vector<std::string>& Lines, size_t N) {
     return {Lines.end() - std::min(N, Lines.size()), Lines.end()};
 }
 
+// The trace must show an orderly start and end, and stdout the same.
+void expect_orderly_run(const std::vector<std::string>& Trace) {
+    EXPECT_EQ(head(Trace, STARTUP_LINES.size()), STARTUP_LINES);
+    EXPECT_EQ(tail(Trace, SHUTDOWN_LINES.size()), SHUTDOWN_LINES);
+    EXPECT_EQ(marked(Trace, '*'), std::vector<std::string>{});
+    EXPECT_EQ(read_file("stdout.txt"), read_file("trace.txt"));
+}
+
 class Host : public testing::Test {
 protected:
     void SetUp() override {
         if (!std::getenv("VIREO_BINARY")) GTEST_SKIP() << "VIREO_BINARY is not set";
-    }
-    // The trace must show an orderly start and end, and stdout the same.
-    static void expect_orderly_run(const std::vector<std::string>& Trace) {
-        EXPECT_EQ(head(Trace, STARTUP_LINES.size()), STARTUP_LINES);
-        EXPECT_EQ(tail(Trace, SHUTDOWN_LINES.size()), SHUTDOWN_LINES);
-        EXPECT_EQ(marked(Trace, '*'), std::vector<std::string>{});
-        EXPECT_EQ(read_file("stdout.txt"), read_file("trace.txt"));
     }
     scratch_dir Dir;
 };
@@ -353,64 +354,64 @@ end
 
 // The collector runs a script's finalizers wherever memory is taken, the
 // host's own steps included (publishing "keys_down", fetching and walking
-// the render list). Collecting all the time, many finalizers land there.
+// the render list). Collecting all the time, with new garbage every pass
+// whose metatable is Finalized, many finalizers land there.
 const char* const COLLECT_ALWAYS = R"(
 collectgarbage("setpause", 0)
 local Passes = 0
-function count_pass()
+function update(T)
   Passes = Passes + 1
   if Passes >= 200 then game_quit() end
-  return Passes
+  -- New numbers, so drawing them as text takes memory every pass.
+  for _, C in pairs(render_list) do C[5] = Passes + math.random() end
+  local Keep = {}
+  for I = 1, Garbage do Keep[I] = setmetatable({}, Finalized) end
 end
 )";
 
-// Pairs of a step's warning and its message; the lines that are not such a
-// pair are returned in Strays.
-std::vector<std::pair<std::string, std::string>> warning_pairs(const std::vector<std::string>& Lines,
-                                                               std::vector<std::string>& Strays) {
-    std::vector<std::pair<std::string, std::string>> Pairs;
-    const std::vector<std::string> Warnings = marked(Lines, '!');
+using warning_pair = std::pair<std::string, std::string>;
+
+// Runs the game on Setup and COLLECT_ALWAYS to its end, which must be
+// orderly, and gives the trace's warnings, each a step's line and its
+// message.
+std::vector<warning_pair> run_collecting_always(const std::string& Setup) {
+    write_game(Setup + COLLECT_ALWAYS);
+    vireo_process Game;
+    EXPECT_TRUE(Game.started());
+    EXPECT_EQ(Game.wait_exit(60), 0) << read_file("stderr.txt");
+    const std::vector<std::string> Trace = read_lines("trace.txt");
+    expect_orderly_run(Trace);
+    std::vector<warning_pair> Pairs;
+    const std::vector<std::string> Warnings = marked(Trace, '!');
     for (size_t I = 0; I < Warnings.size(); ++I) {
-        if (I + 1 < Warnings.size() && Warnings[I + 1].rfind("! --- ", 0) == 0) {
+        const bool Paired = I + 1 < Warnings.size() && Warnings[I + 1].rfind("! --- ", 0) == 0;
+        EXPECT_TRUE(Paired) << Warnings[I];
+        if (Paired) {
             Pairs.emplace_back(Warnings[I], Warnings[I + 1]);
             ++I;
-        } else {
-            Strays.push_back(Warnings[I]);
         }
     }
     return Pairs;
 }
 
 TEST_F(Host, FinalizerThatRaisesIsLoggedWhereverItRunsAndTheGameGoesOn) {
-    write_game(std::string(COLLECT_ALWAYS) + R"(
-local Raising = {__gc = function() error("finalizer raised", 0) end}
+    size_t HostSteps = 0;
+    for (const auto& [Step, Message] : run_collecting_always(R"(
+Finalized = {__gc = function() error("finalizer raised", 0) end}
+Garbage = 20
 render_list = {}
 for I = 1, 50 do render_list[I] = {"text", 0, 0, 1, 0} end
-function update(T)
-  local Pass = count_pass()
-  -- New numbers, so drawing them as text takes memory every frame.
-  for _, C in ipairs(render_list) do C[5] = Pass + math.random() end
-  local Keep = {}
-  for I = 1, 20 do Keep[I] = setmetatable({}, Raising) end
-end
-)");
-    vireo_process Game;
-    ASSERT_TRUE(Game.started());
-    EXPECT_EQ(Game.wait_exit(60), 0) << read_file("stderr.txt");
-    const std::vector<std::string> Trace = read_lines("trace.txt");
-    expect_orderly_run(Trace);
-    std::vector<std::string> Strays;
-    size_t HostSteps = 0;
-    for (const auto& [Step, Message] : warning_pairs(Trace, Strays)) {
+)")) {
         EXPECT_EQ(Message, "! --- error in __gc metamethod (finalizer raised)");
         HostSteps += Step != "! game update warning: error calling update function";
     }
-    EXPECT_EQ(Strays, std::vector<std::string>{});
     EXPECT_GT(HostSteps, 0u) << "no finalizer ran in the host's own steps";
 }
 
 TEST_F(Host, FinalizerThatRebuildsTheListBeingWalkedIsLoggedAndTheGameGoesOn) {
-    write_game(std::string(COLLECT_ALWAYS) + R"(
+    // The walk meets a rebuilt list in only some passes; each time that
+    // pass's walk ends with its warning and the next pass draws again.
+    for (const warning_pair& Pair : run_collecting_always(R"(
 local Rebuilds = 0
 local function rebuild()
   Rebuilds = Rebuilds + 1
@@ -419,24 +420,9 @@ local function rebuild()
 end
 render_list = {}
 rebuild()
-local Rebuilding = {__gc = rebuild}
-function update(T)
-  local Pass = count_pass()
-  for _, C in pairs(render_list) do C[5] = Pass + math.random() end
-  local Keep = {}
-  for I = 1, 50 do Keep[I] = setmetatable({}, Rebuilding) end
-end
-)");
-    vireo_process Game;
-    ASSERT_TRUE(Game.started());
-    EXPECT_EQ(Game.wait_exit(60), 0) << read_file("stderr.txt");
-    const std::vector<std::string> Trace = read_lines("trace.txt");
-    expect_orderly_run(Trace);
-    // The walk meets a rebuilt list in only some frames; each time the
-    // frame's walk ends with its warning and the next frame draws again.
-    std::vector<std::string> Strays;
-    for (const auto& Pair : warning_pairs(Trace, Strays))
-        EXPECT_EQ(Pair, std::make_pair(std::string("! game render warning: couldn't walk the render list"),
-                                       std::string("! --- invalid key to 'next'")));
-    EXPECT_EQ(Strays, std::vector<std::string>{});
+Finalized = {__gc = rebuild}
+Garbage = 50
+)"))
+        EXPECT_EQ(Pair, warning_pair("! game render warning: couldn't walk the render list",
+                                     "! --- invalid key to 'next'"));
 }
