@@ -16,10 +16,6 @@
 // (llvmpipe draws on the game's own thread). To measure with llvmpipe's
 // default worker threads, as a player's machine runs it, put
 // `env -u LP_NUM_THREADS` before this program.
-#include <SDL.h>
-#include <SDL_image.h>
-#include <signal.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -31,12 +27,12 @@
 #include <fstream>
 #include <sstream>
 #include <string>
-#include <thread>
 #include <vector>
 
-namespace {
+#include "e2e_run.h"
+#include "fixtures.h"
 
-using clock_type = std::chrono::steady_clock;
+namespace {
 
 struct options {
     std::string vireo = VIREO_PATH;
@@ -54,17 +50,6 @@ struct sample {
     long peak_rss_kb = 0;
     clock_type::time_point when;
 };
-
-// The game as a child process; reaped once, so its id is never used after.
-struct child {
-    pid_t pid = -1;
-    bool reaped = false;
-};
-
-bool has_ended(child& C) {
-    if (!C.reaped && waitpid(C.pid, nullptr, WNOHANG) == C.pid) C.reaped = true;
-    return C.reaped;
-}
 
 struct run_result {
     bool ok = false;
@@ -97,20 +82,6 @@ bool parse_options(int ArgC, char** ArgV, options& Opt) {
     return Opt.runs > 0 && Opt.warmup >= 0 && Opt.frames > 0;
 }
 
-void write_text(const std::filesystem::path& Path, const std::string& Text) {
-    std::filesystem::create_directories(Path.parent_path());
-    std::ofstream(Path) << Text;
-}
-
-bool write_font_sheet(const std::filesystem::path& Path) {
-    SDL_Surface* S = SDL_CreateRGBSurfaceWithFormat(0, 16, 16, 32, SDL_PIXELFORMAT_RGBA32);
-    if (!S) return false;
-    std::memset(S->pixels, 0xff, size_t(S->pitch) * S->h);
-    const bool Ok = IMG_SavePNG(S, Path.c_str()) == 0;
-    SDL_FreeSurface(S);
-    return Ok;
-}
-
 // The scene is built once; update counts passes into "passes" (written
 // aside and renamed, so a reader never sees half a number) and quits a few
 // passes after the measured window.
@@ -136,19 +107,20 @@ std::string main_script(int QuitAfter) {
     return S.str();
 }
 
-bool write_game(const std::filesystem::path& Dir, int QuitAfter) {
+// The game in the current directory.
+bool write_game(int QuitAfter) {
     for (const char* Lib : {"std", "rn", "debug", "class", "matrix", "color"})
-        write_text(Dir / "game/lib" / (std::string(Lib) + ".lua"), "-- empty\n");
-    write_text(Dir / "game/font.lua",
+        write_file(std::string("game/lib/") + Lib + ".lua", "-- empty\n");
+    write_file("game/font.lua",
                "font = { texture = 'font.png', pixelsize = 16,\n"
                "  glyph_65 = { size_x = 1, size_y = 1, advance = 1 } }\n");
-    write_text(Dir / "game/main.lua", main_script(QuitAfter));
-    return write_font_sheet(Dir / "font.png");
+    write_file("game/main.lua", main_script(QuitAfter));
+    return write_png("font.png", 16, 16, 4, std::vector<unsigned char>(16 * 16 * 4, 255));
 }
 
-long read_passes(const std::filesystem::path& Dir) {
+long read_passes() {
     long Passes = 0;
-    std::ifstream(Dir / "passes") >> Passes;
+    std::ifstream("passes") >> Passes;
     return Passes;
 }
 
@@ -181,63 +153,28 @@ long read_peak_rss_kb(pid_t Pid) {
 }
 
 // Waits for the pass count to reach Passes, then samples the process.
-bool sample_at(child& C, const std::filesystem::path& Dir, long Passes, sample& S) {
-    const auto Deadline = clock_type::now() + std::chrono::seconds(120);
-    while (clock_type::now() < Deadline) {
-        if (has_ended(C)) return false;
-        const long Now = read_passes(Dir);
-        if (Now >= Passes) {
-            // The count and the stat file are not read at one instant; over
-            // the window that errs by at most a pass.
-            S.passes = Now;
-            S.when = clock_type::now();
-            if (!read_stat(C.pid, S)) return false;
-            S.peak_rss_kb = read_peak_rss_kb(C.pid);
-            return true;
-        }
-        std::this_thread::sleep_for(std::chrono::microseconds(500));
-    }
-    return false;
+bool sample_at(vireo_process& Game, long Passes, sample& S) {
+    wait_until([&] { return read_passes() >= Passes || Game.wait_exit(0) != -1000; }, 120);
+    // The count and the stat file are not read at one instant; over the
+    // window that errs by at most a pass.
+    S.passes = read_passes();
+    if (S.passes < Passes) return false;
+    S.when = clock_type::now();
+    if (!read_stat(Game.pid(), S)) return false;
+    S.peak_rss_kb = read_peak_rss_kb(Game.pid());
+    return true;
 }
 
-child start_game(const options& Opt, const std::filesystem::path& Dir) {
-    child C;
-    std::fflush(stdout);  // else the child's copy of the buffer is printed too
-    C.pid = fork();
-    if (C.pid == 0) {
-        if (chdir(Dir.c_str()) != 0) _exit(126);
-        if (!freopen("stdout.txt", "w", stdout) || !freopen("stderr.txt", "w", stderr)) _exit(126);
-        execl(Opt.vireo.c_str(), Opt.vireo.c_str(), static_cast<char*>(nullptr));
-        _exit(127);
-    }
-    return C;
-}
-
-// Lets the game quit by itself; one that does not is asked to (SDL turns
-// SIGTERM into a quit event) and then killed.
-void end_game(child& C) {
-    const auto Deadline = clock_type::now() + std::chrono::seconds(30);
-    while (clock_type::now() < Deadline) {
-        if (has_ended(C)) return;
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-    std::fprintf(stderr, "bench_frame: game did not quit; terminating it\n");
-    kill(C.pid, SIGTERM);
-    std::this_thread::sleep_for(std::chrono::seconds(5));
-    if (has_ended(C)) return;
-    kill(C.pid, SIGKILL);
-    waitpid(C.pid, nullptr, 0);
-}
-
-run_result run_once(const options& Opt, const std::filesystem::path& Dir) {
+// One game in the current directory; one that does not quit by itself is
+// killed when its process handle goes.
+run_result run_once(const options& Opt) {
     run_result R;
-    std::filesystem::remove(Dir / "passes");
-    child C = start_game(Opt, Dir);
-    if (C.pid < 0) return R;
+    std::filesystem::remove("passes");
+    vireo_process Game;
+    if (!Game.started()) return R;
     sample A, B;
-    const bool Sampled =
-        sample_at(C, Dir, Opt.warmup, A) && sample_at(C, Dir, Opt.warmup + Opt.frames, B);
-    end_game(C);
+    const bool Sampled = sample_at(Game, Opt.warmup, A) && sample_at(Game, Opt.warmup + Opt.frames, B);
+    if (Game.wait_exit() == -1000) std::fprintf(stderr, "bench_frame: game did not quit; killing it\n");
     if (!Sampled || B.passes <= A.passes) return R;
     const double Frames = double(B.passes - A.passes);
     R.user_ms = 1000 * (B.cpu_user_s - A.cpu_user_s) / Frames;
@@ -285,13 +222,13 @@ int main(int ArgC, char** ArgV) {
         std::fprintf(stderr, "bench_frame: no DISPLAY; run it under tests/support/with-xvfb\n");
         return 2;
     }
-    char Template[] = "/tmp/vireo-frame-XXXXXX";
-    if (!mkdtemp(Template)) return 1;
-    const std::filesystem::path Dir = Template;
+    // The game, and its trace and output, live in a scratch directory.
+    setenv("VIREO_BINARY", Opt.vireo.c_str(), 1);
+    scratch_dir Dir;
     // A few passes past the window, so the last sample is taken before the
     // game starts to quit.
-    if (!write_game(Dir, Opt.warmup + Opt.frames + 20)) {
-        std::fprintf(stderr, "bench_frame: could not write the scene to %s\n", Dir.c_str());
+    if (!write_game(Opt.warmup + Opt.frames + 20)) {
+        std::fprintf(stderr, "bench_frame: could not write the scene to %s\n", Dir.path().c_str());
         return 1;
     }
     const char* Threads = std::getenv("LP_NUM_THREADS");
@@ -299,9 +236,9 @@ int main(int ArgC, char** ArgV) {
                 Opt.vireo.c_str(), Opt.warmup, Opt.warmup + Opt.frames, Threads ? Threads : "(unset)");
     std::vector<run_result> Runs;
     for (int i = 0; i < Opt.runs; ++i) {
-        const run_result R = run_once(Opt, Dir);
+        const run_result R = run_once(Opt);
         if (!R.ok) {
-            std::fprintf(stderr, "bench_frame: run %d failed; see %s/stdout.txt\n", i + 1, Dir.c_str());
+            std::fprintf(stderr, "bench_frame: run %d failed:\n%s", i + 1, read_file("stdout.txt").c_str());
             return 1;
         }
         std::printf("run %d: CPU %.2f ms/frame (user %.2f, system %.2f), %.0f minor faults/frame, "
@@ -311,6 +248,5 @@ int main(int ArgC, char** ArgV) {
         Runs.push_back(R);
     }
     print_summary(Runs);
-    std::filesystem::remove_all(Dir);
     return 0;
 }

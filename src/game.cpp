@@ -78,6 +78,13 @@ void log_script_error(lua_State* L, const Pieces&... Parts) {
 
 void push_global_table(lua_State* L) { lua_rawgeti(L, LUA_REGISTRYINDEX, LUA_RIDX_GLOBALS); }
 
+// Pushes the globals table, then its "LIB" (ordinary access).
+void push_lib(lua_State* L) {
+    push_global_table(L);
+    lua_pushliteral(L, "LIB");
+    lua_gettable(L, -2);
+}
+
 // Pushes the global named by the light userdata at 1. Ordinary access, so a
 // metatable on the globals takes part.
 int protected_get_global(lua_State* L) {
@@ -453,9 +460,7 @@ int sub_rectangle_read(lua_State* L, int Components) {
 void include_script(lua_State* L, const char* ScriptName) {
     const int Top = lua_gettop(L);
     const char* Filename = lua_pushfstring(L, "game/%s.lua", ScriptName);
-    push_global_table(L);
-    lua_pushliteral(L, "LIB");
-    lua_gettable(L, -2);
+    push_lib(L);
     lua_pushvalue(L, Top + 1);
     lua_gettable(L, -2);
     const bool HasRun = !lua_isnil(L, -1);
@@ -471,9 +476,7 @@ void include_script(lua_State* L, const char* ScriptName) {
         return;
     }
 
-    push_global_table(L);
-    lua_pushliteral(L, "LIB");
-    lua_gettable(L, -2);
+    push_lib(L);
     lua_pushvalue(L, Top + 1);
     lua_pushboolean(L, 1);
     lua_settable(L, -3);

@@ -163,6 +163,17 @@ int frame_wait_ticks(Uint32 Ticks, Uint32 NewTicks) {
 
 namespace {
 
+// Under the software renderer the GL driver's memory grows the heap by
+// megabytes every frame, and glibc's default thresholds give it back at the
+// end of the frame, so the next frame faults every page in again. Keeping up
+// to 64 MB of free heap, and serving blocks up to 32 MB from the heap, keeps
+// those pages. Fixed thresholds turn glibc's adaptive ones off and hold for
+// every arena, the renderer threads' too.
+void tune_malloc() {
+    mallopt(M_MMAP_THRESHOLD, 32 * 1024 * 1024);
+    mallopt(M_TRIM_THRESHOLD, 64 * 1024 * 1024);
+}
+
 void dispatch_event(const SDL_Event& E, ref<game>& G) {
     if (E.type == SDL_QUIT) {
         quit_flag = true;
@@ -196,21 +207,6 @@ void run_frame_loop(ref<game>& G, Uint32 Ticks) {
         Ticks = NewTicks;
     }
 }
-
-namespace {
-
-// Under the software renderer the GL driver's memory grows the heap by
-// megabytes every frame, and glibc's default thresholds give it back at the
-// end of the frame, so the next frame faults every page in again. Keeping up
-// to 64 MB of free heap, and serving blocks up to 32 MB from the heap, keeps
-// those pages. Fixed thresholds turn glibc's adaptive ones off and hold for
-// every arena, the renderer threads' too.
-void tune_malloc() {
-    mallopt(M_MMAP_THRESHOLD, 32 * 1024 * 1024);
-    mallopt(M_TRIM_THRESHOLD, 64 * 1024 * 1024);
-}
-
-}  // namespace
 
 int main(int ArgC, char** ArgV) {
     tune_malloc();

@@ -101,8 +101,8 @@ static bool upload_picked_chain(GLenum Format, int BytesPP, unsigned char* Data,
     return true;
 }
 
-// What a load must hold before its first OpenGL call: running out of memory
-// then leaves no OpenGL texture and no registry entry behind.
+// What a load must hold before its first OpenGL call, so that registering
+// the texture afterwards can't run out of memory.
 struct texture_reservation {
     ref<texture> handle;
     // The cache entry for the name, moved into loaded once the upload is done.
